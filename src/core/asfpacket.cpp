@@ -1,0 +1,153 @@
+#include "asfpacket.h"
+
+#include "logfileformat.h"
+#include "textformat.h"
+
+#include <QRegularExpression>
+#include <QTextEdit>
+#include <QTextStream>
+
+using namespace velquor;
+
+ASF_Packet::ASF_Packet(unsigned timestamp, QObject *parent, const char *name)
+    : QObject(parent), PacketFindings(QStringLiteral(" ")), m_timestamp(timestamp),
+      m_protocol(QStringLiteral(" "))
+{
+    if (name)
+        setObjectName(QString::fromUtf8(name));
+}
+
+ASF_Packet::ASF_Packet(unsigned timestamp, const QString &initialInfo, int protocolType,
+                       const QString &protocol)
+    : QObject(nullptr), PacketFindings(initialInfo), m_timestamp(timestamp),
+      m_protocolType(protocolType), m_protocol(protocol)
+{
+}
+
+ASF_Packet::~ASF_Packet() = default;
+
+void ASF_Packet::setData(const QByteArray &bytes, int count)
+{
+    m_data = bytes;
+    m_dataSize = count;
+    check();
+}
+
+void ASF_Packet::markItemWarning(Row *row, const QString &text)
+{
+    setWarning();
+    RowTree::mark(row, RowMark::Warning, text);
+    appendInfo(text);
+}
+
+void ASF_Packet::markItemError(Row *row, const QString &text)
+{
+    setError();
+    RowTree::mark(row, RowMark::Error, text);
+    appendInfo(text);
+}
+
+QWidget *ASF_Packet::createView(QWidget *parent)
+{
+    auto *view = new QTextEdit(parent);
+    view->setReadOnly(true);
+    for (const QString &line : hexDumpViewLines(m_data, m_dataSize))
+        view->append(line);
+    view->show();
+    return view;
+}
+
+void ASF_Packet::writeToStream(QTextStream &stream)
+{
+    stream << textForm();
+}
+
+void ASF_Packet::writeToFile(FILE *file)
+{
+    const QByteArray text = textForm().toLatin1();
+    std::fwrite(text.constData(), 1, size_t(text.size()), file);
+}
+
+QString ASF_Packet::textForm() const
+{
+    return hexDumpText(m_data, m_dataSize);
+}
+
+bool ASF_Packet::check()
+{
+    return true;
+}
+
+void ASF_Packet::copyBaseTo(ASF_Packet &target) const
+{
+    target.setTimestamp(m_timestamp);
+    target.setData(m_data, m_dataSize);
+    target.setDirection(m_direction);
+    target.setProtocolType(m_protocolType);
+    target.setProtocol(m_protocol);
+    target.setInfo(info());
+    target.setStatus(status());
+}
+
+std::unique_ptr<ASF_Packet> ASF_Packet::clone() const
+{
+    auto copy = std::make_unique<ASF_Packet>(m_timestamp);
+    copyBaseTo(*copy);
+    return copy;
+}
+
+QByteArray ASF_Packet::getAsfPacketData() { return m_data; }
+double ASF_Packet::getAsfPacketDataSize() { return double(m_data.size()); }
+QString ASF_Packet::getAsfPacketInfo() { return info(); }
+int ASF_Packet::getAsfPacketProtcolType() { return m_protocolType; }
+int ASF_Packet::getAsfPacketStatus() { return status(); }
+double ASF_Packet::getAsfPacketTimestamp() { return double(m_timestamp); }
+int ASF_Packet::getAsfPacketDirection() { return m_direction; }
+
+ASF_LogPacket::ASF_LogPacket(unsigned timestamp)
+    : ASF_Packet(timestamp, QString(), LogLine, QStringLiteral("LOG"))
+{
+}
+
+std::unique_ptr<ASF_LogPacket> ASF_LogPacket::fromText(unsigned timestamp, int status, const QString &text)
+{
+    auto line = std::make_unique<ASF_LogPacket>(timestamp);
+    line->setStatus(status);
+    const ShortLong parts = splitShortLong(text);
+    line->setLogMessage(parts.message);
+    line->setInfo(parts.info);
+    return line;
+}
+
+QWidget *ASF_LogPacket::createView(QWidget *parent)
+{
+    auto *view = new QTextEdit(parent);
+    view->setReadOnly(true);
+    view->setAcceptRichText(true);
+    view->clear();
+    view->append(m_logMessage);
+    view->show();
+    return view;
+}
+
+QString ASF_LogPacket::textForm() const
+{
+    static const QRegularExpression br(QStringLiteral("<br>"));
+    static const QRegularExpression brSlash(QStringLiteral("<br/>"));
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    QString text = m_logMessage;
+    text.replace(br, QStringLiteral("\n"));
+    text.replace(brSlash, QStringLiteral("\n"));
+    text.remove(tag);
+    return text;
+}
+
+std::unique_ptr<ASF_Packet> ASF_LogPacket::clone() const
+{
+    auto copy = std::make_unique<ASF_LogPacket>(timestamp());
+    copyBaseTo(*copy);
+    copy->setLogMessage(m_logMessage);
+    return copy;
+}
+
+QString ASF_LogPacket::getLogMessage() { return m_logMessage; }

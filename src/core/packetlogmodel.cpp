@@ -1,0 +1,192 @@
+#include "packetlogmodel.h"
+
+#include "asfpacket.h"
+#include "imagesource.h"
+#include "textformat.h"
+
+#include <QIcon>
+#include <algorithm>
+
+using namespace velquor;
+
+PacketLogModel::PacketLogModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+PacketLogModel::~PacketLogModel() = default;
+
+bool PacketLogModel::isArrivalOrder() const
+{
+    return m_sortColumn == NumberColumn && m_sortOrder == Qt::AscendingOrder;
+}
+
+const PacketLogModel::Entry &PacketLogModel::entryAt(int row) const
+{
+    return m_rows[m_order.empty() ? size_t(row) : size_t(m_order[size_t(row)])];
+}
+
+bool PacketLogModel::lessThan(const Entry &x, int a, const Entry &y, int b) const
+{
+    int c = 0;
+    switch (m_sortColumn) {
+    case ProtocolColumn:
+        c = x.protocol.compare(y.protocol);
+        break;
+    case TimeColumn:
+        c = x.timestamp < y.timestamp ? -1 : (x.timestamp > y.timestamp ? 1 : 0);
+        break;
+    case DirectionColumn:
+        c = directionText(x.direction).compare(directionText(y.direction));
+        break;
+    case InfoColumn:
+        c = x.info.compare(y.info);
+        break;
+    default:
+        break;
+    }
+    if (c == 0)
+        c = a < b ? -1 : (a > b ? 1 : 0); // ties keep arrival order
+    return m_sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
+}
+
+int PacketLogModel::append(std::shared_ptr<ASF_Packet> packet, quint32 number)
+{
+    Entry entry{packet, packet->protocol(), packet->info(), number, packet->timestamp(),
+                qint8(packet->direction()), qint8(packet->status())};
+    const int arrival = int(m_rows.size());
+    int row = arrival;
+    if (!isArrivalOrder()) {
+        const auto pos = std::lower_bound(m_order.begin(), m_order.end(), arrival, [&](int a, int) {
+            return lessThan(m_rows[size_t(a)], a, entry, arrival);
+        });
+        row = int(pos - m_order.begin());
+        beginInsertRows(QModelIndex(), row, row);
+        m_rows.push_back(std::move(entry));
+        m_order.insert(m_order.begin() + row, arrival);
+    } else {
+        beginInsertRows(QModelIndex(), row, row);
+        m_rows.push_back(std::move(entry));
+    }
+    endInsertRows();
+    return row;
+}
+
+void PacketLogModel::clear()
+{
+    beginResetModel();
+    m_rows.clear();
+    m_rows.shrink_to_fit();
+    m_order.clear();
+    endResetModel();
+}
+
+ASF_Packet *PacketLogModel::packetAt(int row) const
+{
+    if (row < 0 || row >= size())
+        return nullptr;
+    return entryAt(row).packet.get();
+}
+
+LogRowTexts PacketLogModel::rowTexts(int row) const
+{
+    const Entry &e = entryAt(row);
+    return logRowTexts(e.number, e.protocol, e.timestamp, e.direction, e.info);
+}
+
+int PacketLogModel::rowStatus(int row) const
+{
+    return entryAt(row).status;
+}
+
+int PacketLogModel::displayRow(int arrivalIndex) const
+{
+    if (arrivalIndex < 0 || arrivalIndex >= size())
+        return -1;
+    if (m_order.empty())
+        return arrivalIndex;
+    const auto it = std::find(m_order.begin(), m_order.end(), arrivalIndex);
+    return it == m_order.end() ? -1 : int(it - m_order.begin());
+}
+
+int PacketLogModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : size();
+}
+
+int PacketLogModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant PacketLogModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= size())
+        return {};
+    const Entry &e = entryAt(index.row());
+    if (role == Qt::DisplayRole) {
+        switch (index.column()) {
+        case NumberColumn:
+            return QString::asprintf("%5u", e.number);
+        case ProtocolColumn:
+            return e.protocol;
+        case TimeColumn:
+            return timestampText(e.timestamp);
+        case DirectionColumn:
+            return directionText(e.direction);
+        case InfoColumn:
+            return e.info;
+        default:
+            return {};
+        }
+    }
+    if (role == Qt::DecorationRole && index.column() == InfoColumn) {
+        if (e.status == ASF_PACKET_ERROR)
+            return QIcon(image(QStringLiteral("error.png")));
+        if (e.status == ASF_PACKET_WARNING)
+            return QIcon(image(QStringLiteral("warning.png")));
+    }
+    return {};
+}
+
+QVariant PacketLogModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    static const char *const headers[] = {"No.", "Protocol", "Time", "Direction", "Status/Info"};
+    if (section < 0 || section >= ColumnCount)
+        return {};
+    return QString::fromLatin1(headers[section]);
+}
+
+void PacketLogModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= ColumnCount)
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<int> arrivalOf;
+    arrivalOf.reserve(size_t(before.size()));
+    for (const QModelIndex &idx : before)
+        arrivalOf.push_back(m_order.empty() ? idx.row() : m_order[size_t(idx.row())]);
+
+    m_sortColumn = column;
+    m_sortOrder = order;
+    if (isArrivalOrder()) {
+        m_order.clear();
+    } else {
+        m_order.resize(m_rows.size());
+        for (size_t i = 0; i < m_order.size(); ++i)
+            m_order[i] = int(i);
+        std::sort(m_order.begin(), m_order.end(), [this](int a, int b) {
+            return lessThan(m_rows[size_t(a)], a, m_rows[size_t(b)], b);
+        });
+    }
+
+    std::vector<int> rowOf(m_rows.size());
+    for (size_t row = 0; row < rowOf.size(); ++row)
+        rowOf[size_t(m_order.empty() ? int(row) : m_order[row])] = int(row);
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i)
+        after << index(rowOf[size_t(arrivalOf[size_t(i)])], before[i].column());
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "logfileformat.h"
+
+#include <QAbstractTableModel>
+#include <memory>
+#include <vector>
+
+class ASF_Packet;
+
+// The rows of a packet log. A row's texts are fixed when it is appended;
+// later changes of the record do not change them. Rows keep their records
+// alive. Displayed order is arrival order unless the user sorts by a column.
+class PacketLogModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column { NumberColumn, ProtocolColumn, TimeColumn, DirectionColumn, InfoColumn, ColumnCount };
+
+    explicit PacketLogModel(QObject *parent = nullptr);
+    ~PacketLogModel() override;
+
+    // Appends a row numbered number; returns its displayed row.
+    int append(std::shared_ptr<ASF_Packet> packet, quint32 number);
+    void clear();
+
+    int size() const { return int(m_rows.size()); }
+    // Displayed row -> record / texts.
+    ASF_Packet *packetAt(int row) const;
+    velquor::LogRowTexts rowTexts(int row) const;
+    int rowStatus(int row) const;
+    // Displayed row of the row appended as arrivalIndex (0 = first since clear), or -1.
+    int displayRow(int arrivalIndex) const;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void sort(int column, Qt::SortOrder order) override;
+
+private:
+    struct Entry
+    {
+        std::shared_ptr<ASF_Packet> packet;
+        QString protocol;
+        QString info;
+        quint32 number;
+        quint32 timestamp;
+        qint8 direction;
+        qint8 status;
+    };
+
+    const Entry &entryAt(int row) const;
+    // Order of two entries with their arrival indexes under the current sort.
+    bool lessThan(const Entry &x, int a, const Entry &y, int b) const;
+    bool isArrivalOrder() const;
+
+    std::vector<Entry> m_rows;   // arrival order
+    std::vector<int> m_order;    // displayed row -> arrival index; empty = arrival order
+    int m_sortColumn = NumberColumn;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+};

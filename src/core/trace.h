@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+namespace velquor {
+
+// Diagnostic output goes through Qt's debug messages, so it reaches the
+// Trace Log page once its message handler is installed and the console before.
+void trace(const QString &text);
+void traceF(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+} // namespace velquor

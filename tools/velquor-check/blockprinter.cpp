@@ -1,0 +1,24 @@
+#include "blockprinter.h"
+
+#include "asfpacket.h"
+#include "logfileformat.h"
+
+namespace velquor {
+
+std::map<QString, CheckerFactory> &checkerRegistry()
+{
+    static std::map<QString, CheckerFactory> registry;
+    return registry;
+}
+
+void BlockPrinter::record(std::unique_ptr<ASF_Packet> packet)
+{
+    ++m_count;
+    const LogRowTexts row = logRowTexts(m_count, packet->protocol(), packet->timestamp(),
+                                        packet->direction(), packet->info());
+    const QByteArray text = logfile::block(row, packet->textForm()).toLatin1();
+    std::fwrite(text.constData(), 1, size_t(text.size()), m_out);
+    m_worst = qMin(m_worst, packet->status());
+}
+
+} // namespace velquor
