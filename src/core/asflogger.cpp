@@ -15,12 +15,37 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QStyledItemDelegate>
 #include <QTextStream>
 #include <QTimer>
 #include <QTreeView>
 #include <cstdarg>
 
 using namespace velquor;
+
+// Row heights from the line count alone: the list may hold 200000 rows and
+// the view asks for the height of every row between the top and the newest.
+class PacketLogDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        if (m_lineHeight == 0) {
+            m_lineHeight = QFontMetrics(option.font).lineSpacing();
+            m_oneLine = QStyledItemDelegate::sizeHint(option, index.siblingAtColumn(0)).height();
+        }
+        const int lines = index.column() == PacketLogModel::InfoColumn
+                              ? 1 + int(index.data().toString().count(QLatin1Char('\n')))
+                              : 1;
+        return QSize(0, m_oneLine + (lines - 1) * m_lineHeight);
+    }
+
+private:
+    mutable int m_lineHeight = 0;
+    mutable int m_oneLine = 0;
+};
 
 // Space on the list activates the current row, as a mouse press does.
 class LoggerKeyFilter : public QObject
@@ -113,6 +138,7 @@ bool ASF_Logger::initList()
     list->setFont(font);
     list->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     list->setModel(m_model);
+    list->setItemDelegate(new PacketLogDelegate(list));
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setRootIsDecorated(false);

@@ -17,8 +17,10 @@ static bool s_inHandler = false;
 TraceLog::TraceLog(QPlainTextEdit *view, QObject *parent)
     : QObject(parent), m_view(view), m_flushTimer(new QTimer(this))
 {
+    // Refreshing a large text view costs milliseconds; ten times a second is
+    // as often as anyone can read it, however fast messages arrive.
     m_flushTimer->setSingleShot(true);
-    m_flushTimer->setInterval(0);
+    m_flushTimer->setInterval(100);
     connect(m_flushTimer, &QTimer::timeout, this, &TraceLog::flush);
 }
 

@@ -13,8 +13,8 @@ namespace velquor {
 
 // Collects all diagnostic output (Qt debug and warning messages) in a
 // bounded buffer and mirrors it into the Trace Log page's view. The view is
-// brought up to date once per event-loop pass, so traffic bursts cost one
-// repaint rather than one per message.
+// brought up to date at most ten times a second, so traffic bursts cost a
+// few repaints rather than one per message.
 class TraceLog : public QObject
 {
     Q_OBJECT
