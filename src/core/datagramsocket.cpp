@@ -1,0 +1,161 @@
+#include "datagramsocket.h"
+
+#include <QUdpSocket>
+#include <QVariant>
+
+namespace velquor {
+
+int socketErrorCode(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::AddressInUseError:
+        return SocketAlreadyBound;
+    case QAbstractSocket::SocketAccessError:
+        return SocketInaccessible;
+    case QAbstractSocket::SocketResourceError:
+    case QAbstractSocket::TemporaryError:
+        return SocketNoResources;
+    case QAbstractSocket::SslInternalError:
+        return SocketInternalError;
+    case QAbstractSocket::SocketAddressNotAvailableError:
+    case QAbstractSocket::UnsupportedSocketOperationError:
+    case QAbstractSocket::UnfinishedSocketOperationError:
+    case QAbstractSocket::OperationError:
+    case QAbstractSocket::DatagramTooLargeError:
+        return SocketImpossible;
+    case QAbstractSocket::ConnectionRefusedError:
+        return SocketConnectionRefused;
+    case QAbstractSocket::NetworkError:
+    case QAbstractSocket::RemoteHostClosedError:
+    case QAbstractSocket::HostNotFoundError:
+    case QAbstractSocket::SocketTimeoutError:
+        return SocketNetworkFailure;
+    default:
+        return SocketUnknownError;
+    }
+}
+
+QString socketErrorText(int code)
+{
+    static const char *const texts[] = {
+        "error: unkown",
+        "error: device is already bound",
+        "error: operating system or firewall prohibited the action",
+        "error: system ran out of a resource",
+        "error: internal error occurred",
+        "error: impossible to perform action",
+        "error: no further open/bind allowed",
+        "error: attempt was rejected by the peer",
+        "error: network failure",
+        "error: unexpected system reaction",
+    };
+    if (code < 0 || code > SocketUnknownError)
+        code = SocketUnknownError;
+    return QString::fromLatin1(texts[code]);
+}
+
+UdpDatagramSocket::UdpDatagramSocket(QObject *parent) : DatagramSocket(parent), m_socket(new QUdpSocket(this))
+{
+    connect(m_socket, &QUdpSocket::readyRead, this, &DatagramSocket::readyRead);
+}
+
+UdpDatagramSocket::~UdpDatagramSocket() = default;
+
+int UdpDatagramSocket::bind(const QHostAddress &address, quint16 port)
+{
+    if (!m_socket->bind(address, port, QAbstractSocket::DontShareAddress)) {
+        const int code = socketErrorCode(m_socket->error());
+        return code == SocketNoError ? SocketUnknownError : code;
+    }
+    if (m_receiveBuffer > 0)
+        m_socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, m_receiveBuffer);
+    return SocketNoError;
+}
+
+bool UdpDatagramSocket::isBound() const
+{
+    return m_socket->state() == QAbstractSocket::BoundState;
+}
+
+QHostAddress UdpDatagramSocket::localAddress() const
+{
+    return m_socket->localAddress();
+}
+
+quint16 UdpDatagramSocket::localPort() const
+{
+    return m_socket->localPort();
+}
+
+int UdpDatagramSocket::readPending(std::vector<ReceivedDatagram> &out)
+{
+    int taken = 0;
+    while (m_socket->hasPendingDatagrams()) {
+        const qint64 size = m_socket->pendingDatagramSize();
+        ReceivedDatagram datagram;
+        datagram.data.resize(qMax<qint64>(size, 0));
+        const qint64 read = m_socket->readDatagram(datagram.data.data(), datagram.data.size(),
+                                                   &datagram.sender, &datagram.senderPort);
+        if (read < 0)
+            break;
+        datagram.data.truncate(read);
+        out.push_back(std::move(datagram));
+        ++taken;
+    }
+    return taken;
+}
+
+qint64 UdpDatagramSocket::writeDatagram(const QByteArray &data, const QHostAddress &to, quint16 port)
+{
+    return m_socket->writeDatagram(data, to, port);
+}
+
+void UdpDatagramSocket::setReceiveBufferSize(int bytes)
+{
+    m_receiveBuffer = bytes;
+    if (isBound() && bytes > 0)
+        m_socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, bytes);
+}
+
+int UdpDatagramSocket::receiveBufferSize() const
+{
+    return m_socket->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt();
+}
+
+int MemoryDatagramSocket::bind(const QHostAddress &address, quint16 port)
+{
+    if (m_bindResult != SocketNoError)
+        return m_bindResult;
+    m_bound = true;
+    m_address = address;
+    m_port = port;
+    return SocketNoError;
+}
+
+int MemoryDatagramSocket::readPending(std::vector<ReceivedDatagram> &out)
+{
+    const int taken = int(m_pending.size());
+    for (auto &datagram : m_pending)
+        out.push_back(std::move(datagram));
+    m_pending.clear();
+    return taken;
+}
+
+qint64 MemoryDatagramSocket::writeDatagram(const QByteArray &data, const QHostAddress &to, quint16 port)
+{
+    m_written.push_back({data, to, port});
+    return data.size();
+}
+
+void MemoryDatagramSocket::enqueue(const QByteArray &data, const QHostAddress &sender, quint16 senderPort)
+{
+    m_pending.push_back({data, sender, senderPort});
+}
+
+void MemoryDatagramSocket::deliver(const QByteArray &data)
+{
+    enqueue(data);
+    emit readyRead();
+}
+
+} // namespace velquor
