@@ -1,0 +1,99 @@
+#include "asfpetpacket.h"
+
+#include "petpresentation.h"
+#include "rowtreeview.h"
+
+#include <QTreeWidget>
+
+using namespace velquor;
+
+ASF_PET_Packet::ASF_PET_Packet(unsigned timestamp)
+    : ASF_Packet(timestamp, QStringLiteral(" "), PetTrap, QStringLiteral("PET"))
+{
+}
+
+bool ASF_PET_Packet::check()
+{
+    const pet::PetTrap trap = pet::walkPetTrap(data(), dataSize(), this);
+    m_isHeartbeat = trap.isHeartbeat;
+    m_sequenceNumber = trap.sequenceNumber;
+    return status() == ASF_PACKET_OK;
+}
+
+pet::PetTrap ASF_PET_Packet::decode() const
+{
+    return pet::walkPetTrap(data(), dataSize(), nullptr);
+}
+
+RowTree ASF_PET_Packet::rowTree() const
+{
+    return pet::buildPetRowTree(decode(), m_retransmissionCount, showExpanded() != 0);
+}
+
+QStringList ASF_PET_Packet::viewHeaders()
+{
+    return {QStringLiteral("Name"), QStringLiteral("Value"), QStringLiteral("Data"), QStringLiteral("Info")};
+}
+
+QWidget *ASF_PET_Packet::createView(QWidget *parent)
+{
+    QTreeWidget *view = createRowTreeWidget(rowTree(), viewHeaders(), parent);
+    view->setObjectName(QStringLiteral("listView"));
+    QFont font(QStringLiteral("Courier"));
+    font.setPointSize(12);
+    view->setFont(font);
+    QPalette palette = view->palette();
+    palette.setColor(QPalette::Text, QColor(15, 15, 15));
+    view->setPalette(palette);
+    view->show();
+    return view;
+}
+
+QString ASF_PET_Packet::textForm() const
+{
+    return pet::petTextForm(decode(), m_retransmissionCount);
+}
+
+std::unique_ptr<ASF_Packet> ASF_PET_Packet::clone() const
+{
+    auto copy = std::make_unique<ASF_PET_Packet>(timestamp());
+    copyBaseTo(*copy);
+    return copy;
+}
+
+const Row *ASF_PET_Packet::lookupRow(const QString &name, RowTree &tree) const
+{
+    tree = rowTree();
+    return tree.find(name);
+}
+
+namespace {
+
+// A matched row gives a string even when its column is empty.
+QString columnText(const QString &text)
+{
+    return text.isNull() ? QString(QLatin1String("")) : text;
+}
+
+} // namespace
+
+QString ASF_PET_Packet::getValue(const QString &name)
+{
+    RowTree tree;
+    const Row *row = lookupRow(name, tree);
+    return row ? columnText(row->value) : QString();
+}
+
+QString ASF_PET_Packet::getData(const QString &name)
+{
+    RowTree tree;
+    const Row *row = lookupRow(name, tree);
+    return row ? columnText(row->data) : QString();
+}
+
+QString ASF_PET_Packet::getInfo(const QString &name)
+{
+    RowTree tree;
+    const Row *row = lookupRow(name, tree);
+    return row ? columnText(row->info) : QString();
+}

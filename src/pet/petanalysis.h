@@ -1,0 +1,122 @@
+#pragma once
+
+#include "logclock.h"
+#include "logsink.h"
+
+#include <QByteArray>
+#include <QString>
+#include <list>
+#include <unordered_map>
+#include <vector>
+
+namespace velquor {
+class PacketFindings;
+}
+
+namespace velquor::pet {
+
+// One remembered trap, kept until two minutes after its first occurrence.
+struct RetransmissionRecord
+{
+    quint32 sequenceNumber = 0;
+    quint32 time = 0; // arrival of the first occurrence
+    QByteArray bytes;
+    int count = 0; // retransmissions seen so far
+};
+
+// Limits of the repeating timer that checks heartbeats and expires records.
+// Its period follows the tolerance (one tick per tolerance), but never runs
+// below MinTimerPeriod: a shorter period would only load the event loop,
+// heartbeats being minutes apart, and a tolerance under 2 ms gives no
+// period at all. Zero, negative and non-numeric tolerances get the floor.
+inline constexpr int MinTimerPeriod = 1000;
+inline constexpr int MaxTimerPeriod = 60000;
+int heartbeatTimerPeriod(float toleranceMinutes);
+
+inline constexpr quint32 OneMinute = 60000;
+inline constexpr quint32 TwoMinutes = 120000;
+
+enum class Lamp { Unchanged, Off, Green, Red };
+
+// What a received trap is, for the analysis.
+struct TrapFacts
+{
+    quint32 timestamp = 0;
+    QByteArray bytes;
+    quint32 sequenceNumber = 0;
+    bool isHeartbeat = false;
+};
+
+// Heartbeat supervision and the retransmission analysis of received traps.
+// Time comes from the clock; findings without a record go to the sink as
+// log lines (short form, '-', long form).
+class PetAnalysis
+{
+public:
+    PetAnalysis(LogClock *clock, LogSink *sink) : m_clock(clock), m_sink(sink) { restartClockState(); }
+
+    void setSink(LogSink *sink) { m_sink = sink; }
+
+    // --- settings -------------------------------------------------------
+    struct SettingsEffect
+    {
+        Lamp heartbeatLamp = Lamp::Unchanged;
+        int timerPeriod = -1; // -1: leave the timer as it is
+    };
+    SettingsEffect applyHeartbeatSettings(bool check, quint32 intervalMs, float toleranceMinutes);
+    // Sets the tolerance alone (scripts do, before applying the settings).
+    void setTolerance(float toleranceMinutes);
+
+    bool heartbeatCheck() const { return m_check; }
+    quint32 interval() const { return m_interval; }
+    float tolerance() const { return m_tolerance; }
+    quint32 lastHeartbeat() const { return m_last; }
+    quint32 previousHeartbeat() const { return m_previous; }
+    bool heartbeatMissing() const { return m_missing; }
+    int timerPeriod() const { return heartbeatTimerPeriod(m_tolerance); }
+
+    // --- received traps -------------------------------------------------
+    struct HeartbeatEffect
+    {
+        bool flashRed = false;           // heartbeat lamp red at once ...
+        Lamp lampAfter = Lamp::Unchanged; // ... and this colour 150 ms later
+    };
+    // The listener's analysis after check(): heartbeats go through the
+    // heartbeat rule, other traps through the sequence analysis.
+    HeartbeatEffect analyseReceived(PacketFindings &packet, const TrapFacts &trap, int &retransmissionCount);
+    void analyseSequence(PacketFindings &packet, const TrapFacts &trap, int &retransmissionCount);
+    HeartbeatEffect receiveHeartbeat(PacketFindings &packet, quint32 timestamp);
+
+    // --- timer ------------------------------------------------------------
+    // False when it reported a missing heartbeat (the lamp then goes red).
+    bool checkHeartbeatDue();
+    void expireRetransmissionRecords();
+
+    // Forgets all records and starts heartbeat supervision at the clock's now.
+    void restart();
+
+    // Newest first.
+    const std::list<RetransmissionRecord> &records() const { return m_records; }
+
+private:
+    using RecordList = std::list<RetransmissionRecord>;
+    quint32 now() const { return m_clock ? m_clock->elapsed() : 0; }
+    void restartClockState();
+    void log(int status, const QString &text);
+    void removeRecord(RecordList::iterator it);
+
+    LogClock *m_clock;
+    LogSink *m_sink;
+    bool m_check = false;
+    quint32 m_interval = 600000;
+    float m_tolerance = 0.5f;
+    quint32 m_last = 0;
+    quint32 m_previous = 0;
+    bool m_missing = false;
+
+    RecordList m_records; // newest first
+    // Records by sequence number, oldest first, so a trap meets only its own.
+    std::unordered_map<quint32, std::vector<RecordList::iterator>> m_bySequence;
+};
+
+} // namespace velquor::pet
