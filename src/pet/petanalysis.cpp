@@ -156,12 +156,12 @@ PetAnalysis::HeartbeatEffect PetAnalysis::receiveHeartbeat(PacketFindings &p, qu
     // What check() found stays: its findings follow the heartbeat text and
     // the status is left as it set it, so a malformed heartbeat is not
     // passed off as a good one.
-    QString findings = p.info();
+    QString findings = p.info(); // "  -finding -finding" after the initial blank
     if (findings.startsWith(QLatin1Char(' ')))
         findings.remove(0, 1);
-    auto setHeartbeatInfo = [&](const QString &text) {
-        p.setInfo(findings.isEmpty() ? text : text + QLatin1Char(' ') + findings);
-    };
+    else if (!findings.isEmpty())
+        findings.prepend(QStringLiteral(" -"));
+    auto setHeartbeatInfo = [&](const QString &text) { p.setInfo(text + findings); };
 
     if (!m_check) {
         setHeartbeatInfo(QStringLiteral("Heartbeat"));
