@@ -45,6 +45,7 @@ HelpWindow::HelpWindow(const QString &home, const QString &directory, QWidget *p
     m_browser->setOpenExternalLinks(true);
     m_browser->setSearchPaths({m_directory.absolutePath()});
     m_browser->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_browser->document()->setDocumentMargin(12);
     setCentralWidget(m_browser);
 
     QStyle *st = style();

@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QPointer>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,6 +24,7 @@ private slots:
     void missingManualIsExplained();
     void missingLinkedPageIsExplained();
     void closeActionClosesWindow();
+    void shippedManualLinksResolve();
 
 private:
     void writePage(const QString &name, const QString &title, const QString &link);
@@ -173,6 +176,36 @@ void TestHelpWindow::closeActionClosesWindow()
     QVERIFY(!window || !window->isVisible());
     // It deletes itself once closed.
     QTRY_VERIFY(window.isNull());
+}
+
+void TestHelpWindow::shippedManualLinksResolve()
+{
+    const QString directory = QStringLiteral(VELQUOR_SOURCE_DIR "/doc/html");
+    HelpWindow window(QStringLiteral("index.html"), directory);
+    window.resize(760, 700);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.browser()->documentTitle().startsWith(QStringLiteral("Velquor")));
+
+    // Every link inside the page has its anchor, and the contents list the
+    // subsystem pages.
+    QFile file(directory + QStringLiteral("/index.html"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(file.readAll());
+    const QRegularExpression href(QStringLiteral("href=\"([^\"]*)\""));
+    QSet<QString> targets;
+    for (const QRegularExpressionMatch &m : href.globalMatch(html))
+        targets.insert(m.captured(1));
+    QVERIFY(targets.contains(QStringLiteral("pet.html")));
+    QVERIFY(targets.contains(QStringLiteral("rmcp.html")));
+    for (const QString &target : std::as_const(targets)) {
+        if (target.startsWith(QLatin1Char('#')))
+            QVERIFY2(html.contains(QStringLiteral("name=\"%1\"").arg(target.mid(1))), qPrintable(target));
+    }
+
+    const QString grabDir = qEnvironmentVariable("VELQUOR_GRAB_DIR");
+    if (!grabDir.isEmpty())
+        window.grab().save(QDir(grabDir).filePath(QStringLiteral("manual.png")));
 }
 
 QTEST_MAIN(TestHelpWindow)
