@@ -1,0 +1,144 @@
+#pragma once
+
+#include "logclock.h"
+#include "pagehandler.h"
+#include "pages.h"
+
+#include <QColor>
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <memory>
+
+class ASF_Logger;
+class LogConfig;
+class QAction;
+class QFrame;
+class QPushButton;
+class QStackedWidget;
+
+namespace velquor {
+class HelpWindow;
+class TraceLog;
+} // namespace velquor
+
+// The workbench window: page buttons on the left, the PET, RMCP 1, RMCP 2
+// and Trace Log pages in a stack. It owns the shared log clock, the trace log
+// and the traffic handlers, and forwards each page's buttons to its handler.
+class MainWidow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    enum PageId { PetPageId = 0, Rmcp1PageId = 1, Rmcp2PageId = 2, TraceLogPageId = 3, PageCount = 4 };
+
+    // Without a clock the window runs on the system clock; tests pass a ManualLogClock.
+    explicit MainWidow(QWidget *parent = nullptr, std::unique_ptr<velquor::LogClock> clock = nullptr);
+    ~MainWidow() override;
+
+    // The one main window of the program (set by the program entry).
+    static MainWidow *instance();
+    static void setInstance(MainWidow *window);
+
+    static QColor activePageColor() { return QColor(122, 141, 248); }
+    static QColor inactivePageColor() { return QColor(82, 101, 208); }
+
+    velquor::LogClock *logClock() const { return m_clock.get(); }
+    ASF_Logger *traceLogger() const { return m_traceLogger.get(); }
+    velquor::TraceLog *traceLog() const { return m_traceLog.get(); }
+
+    const velquor::PetPage &petPage() const { return m_petPage; }
+    // number is 1 or 2.
+    const velquor::RmcpPage &rmcpPage(int number) const { return m_rmcpPages[number == 2 ? 1 : 0]; }
+    const velquor::TraceLogPage &traceLogPage() const { return m_tracePage; }
+    QPushButton *pageButton(int page) const { return m_pageButtons.at(page); }
+    QStackedWidget *widgetStack() const { return m_stack; }
+
+    // How the handler of a traffic page (PetPageId, Rmcp1PageId, Rmcp2PageId)
+    // is made. Without a factory the page has no handler and its buttons do nothing.
+    void setPageHandlerFactory(int page, velquor::PageHandlerFactory factory);
+    velquor::PageHandler *pageHandler(int page) const;
+
+    QAction *helpContentsAction = nullptr;
+    QAction *helpIndexAction = nullptr;
+    QAction *helpAboutAction = nullptr;
+    QAction *ConfigLoggingAction = nullptr;
+    QAction *ConfigPETAction = nullptr;
+    QAction *ConfigRMCPAction = nullptr;
+    QAction *ConfigRMCP2Action = nullptr;
+    QAction *closeMainAction = nullptr;
+
+public slots:
+    void helpIndex();
+    void helpContents();
+    void log_config();
+    void pet_config();
+    void rmcp_config();
+    void rmcp_config2();
+    void _rmcp_init();
+    void _rmcp_init2();
+    void pet_init();
+    void rmcp_init();
+    void rmcp_init2();
+    void raiseTraceLog();
+    void TMPPET_clearLog();
+    void rmcp_clearLog();
+    void rmcp2_clearLog();
+    void resetLED();
+    void helpAbout();
+    void showGenericRCPConfig();
+    void savePETLog();
+    void saveRMCP1Log();
+    void saveRMCP2Log();
+    void PETConnect();
+    void _closeMain();
+    void closeMainAction_destroyed(QObject *object);
+    void RMCPToggleConnection();
+    void RMCPToggleConnection_3();
+    void RMCPKillConnection();
+    void RMCPKillConnection_3();
+    void RMCP_PortChanged(const QString &port);
+    void RMCP_PortChanged_3(const QString &port);
+    void saveTraceLog();
+    void _pet_init();
+
+protected slots:
+    virtual void languageChange();
+
+protected:
+    // The deferred start-up runs on the first tick of the zero-interval timer.
+    void timerEvent(QTimerEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildWidgets();
+    void buildActions();
+    void connectWidgets();
+    void deferredStartup();
+    void createHandler(int page);
+    void configureHandler(int page);
+    void switchPage(int page);
+    void colourPageButtons(int activePage);
+    void saveLog(int page);
+    void clearLog(int page);
+    static void portChanged(const velquor::RmcpPage &page, const QString &port);
+
+    // Destroyed in reverse order: the handlers go first, the clock they use last.
+    std::unique_ptr<velquor::LogClock> m_clock;
+    std::unique_ptr<velquor::TraceLog> m_traceLog;
+    std::unique_ptr<ASF_Logger> m_traceLogger;
+    std::array<velquor::PageHandlerFactory, 3> m_factories;
+    std::array<std::unique_ptr<velquor::PageHandler>, 3> m_handlers;
+
+    std::array<QPushButton *, PageCount> m_pageButtons{};
+    QFrame *m_scriptFrame = nullptr; // mainScriptFrame
+    QFrame *m_frame4 = nullptr;
+    QStackedWidget *m_stack = nullptr;
+    velquor::PetPage m_petPage;
+    std::array<velquor::RmcpPage, 2> m_rmcpPages;
+    velquor::TraceLogPage m_tracePage;
+
+    QPointer<LogConfig> m_logConfig;
+    QPointer<velquor::HelpWindow> m_help;
+    int m_startupTimer = 0;
+};
