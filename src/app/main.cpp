@@ -1,4 +1,5 @@
 #include "mainwidow.h"
+#include "standardhandlers.h"
 
 #include <QApplication>
 
@@ -7,6 +8,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     auto *window = new MainWidow;
     MainWidow::setInstance(window);
+    velquor::registerStandardHandlers(*window);
     window->show();
     QObject::connect(&app, &QGuiApplication::lastWindowClosed, &app, &QCoreApplication::quit);
     const int result = app.exec();

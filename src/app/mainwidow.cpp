@@ -51,8 +51,9 @@ MainWidow::MainWidow(QWidget *parent, std::unique_ptr<LogClock> clock)
     m_traceLogger = std::make_unique<ASF_Logger>();
     m_traceLogger->setObjectName(QStringLiteral("TraceLog"));
 
-    // The traffic handlers join through setPageHandlerFactory(); the deferred
-    // start-up creates them once the event loop runs.
+    // The traffic handlers join through setPageHandlerFactory() (see
+    // registerStandardHandlers); the deferred start-up creates them once the
+    // event loop runs.
 
     colourPageButtons(PetPageId);
     m_startupTimer = startTimer(0);

