@@ -64,10 +64,13 @@ std::optional<SendListEntry> sendListEntry(const QString &label)
 
 QByteArray composeRequest(SendListRequest request, quint8 sequenceNr, quint8 messageTag)
 {
+    const auto index = size_t(request);
+    if (index >= std::size(sendListEntries))
+        return QByteArray();
     MessageFields m;
     m.sequenceNr = sequenceNr;
     m.messageTag = messageTag;
-    m.messageType = sendListEntries[size_t(request)].messageType;
+    m.messageType = sendListEntries[index].messageType;
     return composeMessage(m);
 }
 

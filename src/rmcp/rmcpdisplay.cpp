@@ -16,14 +16,14 @@ using namespace velquor::rmcp;
 
 namespace {
 
-struct BoxSpec
+struct FieldBox
 {
     FieldId id;
     const char *objectName;
     const char *label;
 };
 
-const BoxSpec headerBoxes[] = {
+const FieldBox headerBoxes[] = {
     {FieldId::Version, "RCMPPacketVersion", "Version:"},
     {FieldId::Reserved1, "RCMPPacketReserved1", "Reserved:"},
     {FieldId::SequenceNr, "RCMPPacketSequenceNr", "Sequence #:"},
@@ -35,7 +35,7 @@ const BoxSpec headerBoxes[] = {
     {FieldId::DataLength, "RCMPPacketDataLength", "Data Length:"},
 };
 
-const BoxSpec rspBoxes[] = {
+const FieldBox rspBoxes[] = {
     {FieldId::RspSessionId, "rspSessionID", "Session ID:"},
     {FieldId::RspSequenceNumber, "rspSequenceNumber", "Sequence #:"},
     {FieldId::RspPad, "rspPad", "Pad:"},
@@ -123,21 +123,21 @@ RMCP_Display::RMCP_Display(QWidget *parent, const char *name) : QWidget(parent)
     m_infoPage->setObjectName(QStringLiteral("infoPage"));
     auto *infoLayout = new QHBoxLayout(m_infoPage);
     auto *headerGrid = new QGridLayout;
-    auto addBox = [this](QWidget *owner, QGridLayout *grid, const BoxSpec &spec, int row) {
+    auto addBox = [this](QWidget *owner, QGridLayout *grid, const FieldBox &entry, int row) {
         auto *label = new QLabel(owner);
         auto *box = new QLineEdit(owner);
-        box->setObjectName(QLatin1String(spec.objectName));
+        box->setObjectName(QLatin1String(entry.objectName));
         box->setReadOnly(true);
         box->setFont(fixedFont());
         label->setBuddy(box);
         grid->addWidget(label, row, 0);
         grid->addWidget(box, row, 1);
-        m_labels[size_t(spec.id)] = label;
-        m_boxes[size_t(spec.id)] = box;
+        m_labels[size_t(entry.id)] = label;
+        m_boxes[size_t(entry.id)] = box;
     };
     int row = 0;
-    for (const BoxSpec &spec : headerBoxes)
-        addBox(m_infoPage, headerGrid, spec, row++);
+    for (const FieldBox &entry : headerBoxes)
+        addBox(m_infoPage, headerGrid, entry, row++);
     m_labels[size_t(FieldId::RmcpData)] = new QLabel(m_infoPage);
     m_data = new QTextEdit(m_infoPage);
     m_data->setObjectName(QStringLiteral("RCMPPacketData"));
@@ -155,8 +155,8 @@ RMCP_Display::RMCP_Display(QWidget *parent, const char *name) : QWidget(parent)
     m_rspFrame->setFrameShape(QFrame::StyledPanel);
     auto *rspGrid = new QGridLayout(m_rspFrame);
     row = 0;
-    for (const BoxSpec &spec : rspBoxes)
-        addBox(m_rspFrame, rspGrid, spec, row++);
+    for (const FieldBox &entry : rspBoxes)
+        addBox(m_rspFrame, rspGrid, entry, row++);
     rspGrid->setRowStretch(row, 1);
     infoLayout->addWidget(m_rspFrame);
     m_stack->addWidget(m_infoPage);
@@ -230,9 +230,9 @@ void RMCP_Display::languageChange()
     m_response->setText(tr("Response"));
     m_ack->setText(tr("Ack"));
     m_hexButton->setText(m_stack->currentWidget() == m_hexPage ? tr("Info") : tr("Hex"));
-    for (const BoxSpec &spec : headerBoxes)
-        m_labels[size_t(spec.id)]->setText(tr(spec.label));
+    for (const FieldBox &entry : headerBoxes)
+        m_labels[size_t(entry.id)]->setText(tr(entry.label));
     m_labels[size_t(FieldId::RmcpData)]->setText(tr("Data:"));
-    for (const BoxSpec &spec : rspBoxes)
-        m_labels[size_t(spec.id)]->setText(tr(spec.label));
+    for (const FieldBox &entry : rspBoxes)
+        m_labels[size_t(entry.id)]->setText(tr(entry.label));
 }

@@ -79,7 +79,6 @@ private slots:
     void findings_data();
     void findings();
     void parsedValues();
-    void rspTrailerValues();
     void truncatedMessagesStayInBounds_data();
     void truncatedMessagesStayInBounds();
     void hostileDatagrams();
@@ -114,9 +113,6 @@ void TestRmcpCheck::findings_data()
     QTest::newRow("class bits 4 and 6")
         << hex("06 00 05 56 00 00 11 be 80 07 00 00") << plain << "Presence Ping\t -error: class of message field" << E
         << QStringList{f("MessageClass", E, "error: Reserved bits 4 6  set in class of message")} << false;
-    QTest::newRow("class bit 5, other class value")
-        << hex("06 00 05 27 00 00 11 be 80 07 00 00") << plain << "Presence Ping\t -error: class of message field" << E
-        << QStringList{f("MessageClass", E, "error: Reserved bits 5  set in class of message")} << false;
     QTest::newRow("iana") << hex("06 00 05 06 00 00 11 bf 80 07 00 00") << plain
                           << "Presence Ping\t -error: IANA Enterprise Number not set to 0x000011BE" << E
                           << QStringList{f("IanaEnterpriseNr", E, "error: IANA Enterprise Number not set to 0x000011BE")}
@@ -131,9 +127,6 @@ void TestRmcpCheck::findings_data()
         << hex("06 00 05 06 00 00 11 be 05 07 00 00") << plain
         << "Unkown message type\t -error: Using reserved message type -error: Unkown message type" << E
         << QStringList{f("MessageType", E, "error: Unkown message type")} << false;
-    QTest::newRow("type 0") << hex("06 00 05 06 00 00 11 be 00 07 00 00") << plain
-                            << "Unkown message type\t -error: Unkown message type" << E
-                            << QStringList{f("MessageType", E, "error: Unkown message type")} << false;
     QTest::newRow("type 0x99") << hex("06 00 05 06 00 00 11 be 99 07 00 03 01 02 03") << plain
                                << "Unkown message type\t -error: Unkown message type" << E
                                << QStringList{f("MessageType", E, "error: Unkown message type")} << false;
@@ -142,7 +135,6 @@ void TestRmcpCheck::findings_data()
     const QByteArray resetHeader = hex("06 00 05 06 00 00 11 be 10 ff 00");
     QTest::newRow("reset 11 data bytes") << resetHeader + char(11) + QByteArray(11, '\0') << plain << "Reset\t" << OK
                                          << QStringList() << false;
-    QTest::newRow("reset no data") << resetHeader + char(0) << plain << "Reset\t" << OK << QStringList() << false;
     QTest::newRow("reset 5 data bytes")
         << resetHeader + char(5) + QByteArray(5, '\0') << plain << "Reset\t -error: Wrong data size for type of message"
         << E << QStringList{f("DataLength", E, "error: Wrong data size for type of message")} << false;
@@ -150,9 +142,6 @@ void TestRmcpCheck::findings_data()
         << resetHeader + char(11) + QByteArray(8, '\0') << plain
         << "Reset\t -error: Wrong packet size or length of data wrong; got 20 expected 23" << E
         << QStringList{f("DataLength", E, sizeText)} << false;
-    QTest::newRow("ping with data") << ping(1, "x") << plain << "Presence Ping\t -error: Wrong data size for type of message"
-                                    << E << QStringList{f("DataLength", E, "error: Wrong data size for type of message")}
-                                    << false;
     QTest::newRow("open session request 24: warning")
         << hex("06 00 05 06 00 00 11 be 83 07 00 18") + QByteArray(24, '\0') << plain
         << "Open Session Request\t -Warning: Check  data size for type of message" << W
@@ -204,10 +193,6 @@ void TestRmcpCheck::findings_data()
         << rsp(1, 2, hex("06 00 05 86"), hex("00 00 01 06") + integrity) << wrapped
         << "Acknowledge\t -error: RSP Pad Length" << E
         << QStringList{f("RspPadLength", E, "Length 1 not equal calculated length 2")} << true;
-    QTest::newRow("rsp ack pad length ff")
-        << rsp(1, 2, hex("06 00 05 86"), hex("00 00 ff 06") + integrity) << wrapped
-        << "Acknowledge\t -error: RSP Pad Length" << E
-        << QStringList{f("RspPadLength", E, "Length -1 not equal calculated length 2")} << true;
     QTest::newRow("rsp ack next header and pad")
         << rsp(1, 2, hex("06 00 05 86"), hex("00 01 02 05") + integrity) << wrapped
         << "Acknowledge\t -error: RSP Next Header -error: RSP Pad" << E
@@ -263,21 +248,6 @@ void TestRmcpCheck::findings_data()
                                           f("IanaEnterpriseNr", E, "error: IANA Enterprise Number not set to 0x000011BE"),
                                           f("MessageType", E, "error: Unkown message type"), f("DataLength", E, sizeText)}
                            << false;
-    QTest::newRow("three bytes") << hex("06 00 05") << plain
-                                 << "Unkown message type\t -error: Unkown message type"
-                                    " -error: IANA Enterprise Number not set to 0x000011BE"
-                                    " -error: Wrong packet size or length of data wrong; got 3 expected 12"
-                                 << E
-                                 << QStringList{f("IanaEnterpriseNr", E,
-                                                  "error: IANA Enterprise Number not set to 0x000011BE"),
-                                                f("MessageType", E, "error: Unkown message type"),
-                                                f("DataLength", E, sizeText)}
-                                 << false;
-    QTest::newRow("header up to the iana number")
-        << hex("06 00 05 06 00 00 11 be") << plain
-        << "Unkown message type\t -error: Unkown message type"
-           " -error: Wrong packet size or length of data wrong; got 8 expected 12"
-        << E << QStringList{f("MessageType", E, "error: Unkown message type"), f("DataLength", E, sizeText)} << false;
     QTest::newRow("rsp header cut in a session")
         << hex("00 00 00 01 02") << wrapped
         << "Unkown message type\t -error: Unkown message type -error: Version"
@@ -309,20 +279,14 @@ void TestRmcpCheck::findings()
 
 void TestRmcpCheck::parsedValues()
 {
-    // A Reset with options: every header value and the data.
+    // Every header value in its place, the data after it.
     const QByteArray data = hex("00 00 11 be 01 00 02 60 20 12 34");
-    const Result reset = run(hex("06 00 2a 06 00 00 11 be 10 3c 00 0b") + data, ProtocolRmcp);
-    QCOMPARE(reset.fields.version, quint8(6));
-    QCOMPARE(reset.fields.sequenceNr, quint8(0x2a));
-    QCOMPARE(reset.fields.messageClass, quint8(6));
-    QCOMPARE(reset.fields.ianaEnterpriseNr, 4542u);
-    QCOMPARE(reset.fields.messageType, quint8(0x10));
-    QCOMPARE(reset.fields.messageTypeName, QStringLiteral("Reset"));
-    QCOMPARE(reset.fields.messageTag, quint8(0x3c));
-    QCOMPARE(reset.fields.dataLength, quint8(11));
-    QCOMPARE(reset.fields.rmcpData, data);
-    QVERIFY(!reset.fields.isResponse);
-    QVERIFY(!reset.fields.isAcknowledge);
+    const Result reset = run(hex("06 01 2a 46 00 00 11 bd 10 3c 02 0b") + data, ProtocolRmcp);
+    const RmcpFields &f = reset.fields;
+    QCOMPARE(QList<uint>({f.version, f.reserved1, f.sequenceNr, f.messageClass, f.ianaEnterpriseNr, f.messageType,
+                          f.messageTag, f.reserved2, f.dataLength}),
+             QList<uint>({0x06, 0x01, 0x2a, 0x46, 4541, 0x10, 0x3c, 0x02, 11}));
+    QCOMPARE(f.rmcpData, data);
 
     // Responses are 0x40..0x44 and RAKP Message 2.
     for (int type = 0; type < 256; ++type) {
@@ -335,38 +299,22 @@ void TestRmcpCheck::parsedValues()
     const Result ack = run(hex("06 00 05 86 00 00 11 be 40 07 00 00"), ProtocolRmcp);
     QVERIFY(ack.fields.isAcknowledge);
     QVERIFY(!ack.fields.isResponse);
-    QCOMPARE(ack.fields.messageTypeName, QStringLiteral("Acknowledge"));
-    QCOMPARE(ack.fields.sequenceNr, quint8(5));
     QCOMPARE(ack.fields.ianaEnterpriseNr, 0u);
     QCOMPARE(ack.fields.messageType, quint8(0));
-    QVERIFY(ack.fields.rmcpData.isEmpty());
 
-    // A wrong size keeps the bytes that are there as data.
-    const Result cut = run(hex("06 00 05 06 00 00 11 be 10 ff 00 0b 01 02 03"), ProtocolRmcp);
-    QCOMPARE(cut.fields.rmcpData, hex("01 02 03"));
-    const Result header = run(hex("06 00 05 06 00 00 11 be 10 ff 00 0b"), ProtocolRmcp);
-    QVERIFY(header.fields.rmcpData.isEmpty());
-}
-
-void TestRmcpCheck::rspTrailerValues()
-{
-    const QByteArray trailer = hex("00 00 02 06") + hex("01 02 03 04 05 06 07 08 09 0a 0b 0c");
-    const Result r = run(rsp(0x11223344, 0x55667788, pong(), trailer), ProtocolRmcpRsp);
-    QCOMPARE(r.fields.rspSessionId, 0x11223344u);
-    QCOMPARE(r.fields.rspSequenceNumber, 0x55667788u);
-    QCOMPARE(r.fields.rspPad, hex("00 00"));
-    QCOMPARE(r.fields.rspPadLength, 2);
-    QCOMPARE(r.fields.rspNextHeader, quint8(6));
-    QCOMPARE(r.fields.rspIntegrityData, hex("01 02 03 04 05 06 07 08 09 0a 0b 0c"));
-    QCOMPARE(r.fields.rmcpData, QByteArray(16, '\x01'));
-    QCOMPARE(r.fields.messageTag, quint8(7));
-
-    // A wrong size leaves the trailer unread and counts the rest as data.
-    const Result bad = run(rsp(1, 1, pong(), hex("00 02 06") + integrity), ProtocolRmcpRsp);
-    QVERIFY(!bad.fields.haveRspTail);
+    // The trailer of a session message, and the bytes that are there as data
+    // when the size is wrong.
+    const QByteArray trailer = hex("00 00 02 06 01 02 03 04 05 06 07 08 09 0a 0b 0c");
+    const Result wrapped = run(rsp(0x11223344, 0x55667788, pong(), trailer), ProtocolRmcpRsp);
+    QCOMPARE(wrapped.fields.rspSessionId, 0x11223344u);
+    QCOMPARE(wrapped.fields.rspSequenceNumber, 0x55667788u);
+    QCOMPARE(wrapped.fields.rspPad, hex("00 00"));
+    QCOMPARE(wrapped.fields.rspIntegrityData, trailer.right(12));
+    QCOMPARE(wrapped.fields.rmcpData, QByteArray(16, '\x01'));
+    const Result bad = run(rsp(1, 1, pong(), trailer.mid(1)), ProtocolRmcpRsp);
     QVERIFY(bad.fields.rspIntegrityData.isEmpty());
-    QCOMPARE(bad.fields.rspPadLength, 0);
-    QCOMPARE(bad.fields.rmcpData.size(), 16 + 3 + 12);
+    QCOMPARE(bad.fields.rmcpData, QByteArray(16, '\x01') + trailer.mid(1));
+    QCOMPARE(run(hex("06 00 05 06 00 00 11 be 10 ff 00 0b 01 02"), ProtocolRmcp).fields.rmcpData, hex("01 02"));
 }
 
 void TestRmcpCheck::truncatedMessagesStayInBounds_data()

@@ -18,13 +18,12 @@ struct Checked
 {
     RmcpFields fields;
     PacketFindings findings{QString()};
-    bool ok;
+    bool ok = false;
 };
 
 Checked check(const QByteArray &bytes, int protocolType)
 {
-    Checked c{};
-    c.findings = PacketFindings(QString());
+    Checked c;
     c.ok = checkMessage(bytes, protocolType, c.fields, c.findings);
     return c;
 }
@@ -87,18 +86,6 @@ void TestRmcpCompose::messageFieldByField()
     m.dataLength = 9; // disagrees with the data on purpose
     m.data = hex("aa bb");
     QCOMPARE(composeMessage(m), hex("05 01 07 76 01 02 03 04 99 33 44 09 aa bb"));
-
-    const Checked c = check(composeMessage(m), ProtocolRmcp);
-    QCOMPARE(c.fields.version, m.version);
-    QCOMPARE(c.fields.reserved1, m.reserved1);
-    QCOMPARE(c.fields.sequenceNr, m.sequenceNr);
-    QCOMPARE(c.fields.messageClass, m.messageClass);
-    QCOMPARE(c.fields.ianaEnterpriseNr, m.ianaEnterpriseNr);
-    QCOMPARE(c.fields.messageType, m.messageType);
-    QCOMPARE(c.fields.messageTag, m.messageTag);
-    QCOMPARE(c.fields.reserved2, m.reserved2);
-    QCOMPARE(c.fields.dataLength, m.dataLength);
-    QCOMPARE(c.fields.rmcpData, m.data);
 
     // The defaults are a message the checks accept.
     MessageFields pong;
@@ -179,16 +166,11 @@ void TestRmcpCompose::rspWrappedMessages_data()
     pong.dataLength = 16;
     pong.data = QByteArray(16, '\0');
     QTest::newRow("presence pong") << composeMessage(pong) << 52;
-    MessageFields state;
-    state.messageType = TypeSystemStateResponse;
-    state.dataLength = 4;
-    state.data = hex("03 00 00 00");
-    QTest::newRow("system state response") << composeMessage(state) << 40;
     MessageFields close;
     close.messageType = TypeCloseSessionResponse;
     close.dataLength = 1;
     close.data = hex("00");
-    QTest::newRow("close session response") << composeMessage(close) << 36;
+    QTest::newRow("close session response (pad 1)") << composeMessage(close) << 36;
 }
 
 void TestRmcpCompose::rspWrappedMessages()

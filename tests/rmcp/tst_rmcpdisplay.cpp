@@ -94,6 +94,16 @@ void TestRmcpDisplay::plainMessage()
                 .startsWith(QStringLiteral("Mgt Console Session ID: 11 22 33 44\nAuthentication Payload(s):\n")));
     // A plain message has no RSP part to show.
     QVERIFY(child<QFrame>(view.get(), "RSP_Generic")->isHidden());
+
+    // The same view shows the next record afresh.
+    ASF_RMCP_Packet pong(0);
+    pong.setData(hex("06 00 05 06 00 00 11 be 40 07 00 10") + QByteArray(16, '\0'));
+    auto *display = qobject_cast<RMCP_Display *>(view.get());
+    display->showModel(displayModel(pong.fields(), pong.data(), pong.protocolType(), pong.protocol(), 0));
+    QVERIFY(child<QRadioButton>(view.get(), "RCMPPacketTypeResponse")->isChecked());
+    QVERIFY(!child<QRadioButton>(view.get(), "RCMPPacketTypeRequest")->isChecked());
+    QCOMPARE(base(version), base(&plainEdit));
+    QCOMPARE(version->toolTip(), QString());
 }
 
 void TestRmcpDisplay::wrappedAcknowledge()

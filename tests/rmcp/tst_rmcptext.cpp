@@ -62,8 +62,6 @@ private slots:
     void firmwareVerbosity();
     void unknownData();
     void hexDump();
-    void displayModelBoxes();
-    void displayModelRsp();
     void displayTexts();
 };
 
@@ -88,14 +86,9 @@ void TestRmcpText::plainTextForm()
 
     // An acknowledge shows the RMCP header only.
     const QByteArray ack = hex("06 00 05 86");
-    QCOMPARE(textForm(checked(ack, ProtocolRmcp), ack, ProtocolRmcp),
-             QStringLiteral("\tVersion:\t\t\t0x06\t\n"
-                            "\tReserved1 :\t\t0x00\t\n"
-                            "\tSequence Number :\t0x05\t\n"
-                            "\tMessage Class :\t\t0x86\t\n"
-                            " Packet Hex Dump (size 4):\n ----"
-                            "\n    0 - 15:    06 00 05 86"
-                            "\n ----\n"));
+    QVERIFY(textForm(checked(ack, ProtocolRmcp), ack, ProtocolRmcp)
+                .endsWith(QStringLiteral("\tMessage Class :\t\t0x86\t\n Packet Hex Dump (size 4):\n ----"
+                                         "\n    0 - 15:    06 00 05 86\n ----\n")));
 }
 
 void TestRmcpText::fieldStatusInTextForm()
@@ -252,12 +245,10 @@ void TestRmcpText::dataSections_data()
            "\tAuthentication Payload: 01 00 00 08 01 00 00 00\n"
            "\tIntegrity Payload: 02 00 00 08 01 00 00 00\n"
         << 28;
-    QTest::newRow("open session response, unknown status") << int(TypeOpenSessionResponse) << hex("10 00 00 01")
-                                                           << "\tStatus Code:\t\t\tUnknown\n"
-                                                              "\tReserved:\t\t\t0x000001\n"
-                                                           << 4;
     QTest::newRow("close session response") << int(TypeCloseSessionResponse) << hex("08")
                                             << "\tStatus Code: Inactive session ID\n" << 1;
+    QTest::newRow("close session response, status not in the table") << int(TypeCloseSessionResponse) << hex("10")
+                                                                      << "\tStatus Code: Unknown\n" << 1;
     QTest::newRow("open session request")
         << int(TypeOpenSessionRequest) << hex("11 22 33 44 01 00 00 08 01 00 00 00 02 00 00 08 01 00 00 00")
         << "\tMgt Console Session ID: 11 22 33 44\n"
@@ -277,24 +268,13 @@ void TestRmcpText::dataSections_data()
            "\tMgt Console User Name Length:\t5\n"
            "\tMgt Console User Name:\tadmin\n"
         << 29;
-    QTest::newRow("rakp message 1, empty name, odd role")
-        << int(TypeRakpMessage1) << hex("55 66 77 88") + run(0, 16) + hex("07 00 00 00")
+    QTest::newRow("rakp message 1, name too long")
+        << int(TypeRakpMessage1) << hex("55 66 77 88") + run(0, 16) + hex("07 00 00 14") + QByteArray(20, 'n')
         << "\tManaged Client Session ID: 55 66 77 88\n"
            "\tMgt Console Random Number:\n"
            "\t\t0x0001020304050607\n"
            "\t\t08090A0B0C0D0E0F\n"
            "\tMgt Console User Role:\t\t\tReserved\n"
-           "\tReserved:\t\t\t0000\n"
-           "\tMgt Console User Name Length:\t0\n"
-           "Mgt Console User Name: \"\"\n"
-        << 24;
-    QTest::newRow("rakp message 1, name too long")
-        << int(TypeRakpMessage1) << hex("55 66 77 88") + run(0, 16) + hex("00 00 00 14") + QByteArray(20, 'n')
-        << "\tManaged Client Session ID: 55 66 77 88\n"
-           "\tMgt Console Random Number:\n"
-           "\t\t0x0001020304050607\n"
-           "\t\t08090A0B0C0D0E0F\n"
-           "\tMgt Console User Role:\t\t\tOperator\n"
            "\tReserved:\t\t\t0000\n"
            "\tMgt Console User Name Length:\t20\n"
            "!\t\tMgt Console User Name too long (20)\n"
@@ -394,69 +374,6 @@ void TestRmcpText::hexDump()
     QCOMPARE(packetHexDumpText({}), QStringLiteral(" Packet Hex Dump (size 0):\n ----\n ----\n"));
     QCOMPARE(displayHexText(run(0xf0, 18)), QStringLiteral("0 - 15:         f0 f1 f2 f3  f4 f5 f6 f7  f8 f9 fa fb  fc fd fe ff\n"
                                                            "16 - 31:        00 01"));
-}
-
-void TestRmcpText::displayModelBoxes()
-{
-    const QByteArray request = message(TypeOpenSessionRequest, hex("11 22 33 44") + QByteArray(20, '\0'));
-    const DisplayModel m = displayModel(checked(request, ProtocolRmcp), request, ProtocolRmcp, "RMCP", 2);
-    QCOMPARE(m.title, QStringLiteral("<b> <font color=\"#5265d0\" size=\"+1\">RMCP: Open Session Request</font></b>"));
-    QCOMPARE(m.direction, 2);
-    QCOMPARE(m.kind, DisplayModel::Request);
-    QVERIFY(!m.showRsp);
-    QCOMPARE(m.box(FieldId::Version).value, QStringLiteral("06"));
-    QCOMPARE(m.box(FieldId::SequenceNr).value, QStringLiteral("05"));
-    QCOMPARE(m.box(FieldId::IanaEnterpriseNr).value, QStringLiteral("00 00 11 BE"));
-    QCOMPARE(m.box(FieldId::MessageType).value, QStringLiteral("83"));
-    QCOMPARE(m.box(FieldId::MessageType).toolTip, QStringLiteral("Open Session Request"));
-    QCOMPARE(m.box(FieldId::MessageType).status, ASF_PACKET_OK);
-    QCOMPARE(m.box(FieldId::DataLength).value, QStringLiteral("18"));
-    QCOMPARE(m.box(FieldId::DataLength).status, ASF_PACKET_WARNING);
-    QCOMPARE(m.box(FieldId::DataLength).toolTip, QStringLiteral("Warning: Check data size for type of message"));
-    QCOMPARE(m.box(FieldId::Version).toolTip, QString());
-    QVERIFY(m.box(FieldId::RmcpData).value.startsWith(QStringLiteral("Mgt Console Session ID: 11 22 33 44\n")));
-    QCOMPARE(m.hexText.count(QLatin1Char('\n')), 2); // 36 bytes: three lines
-
-    QByteArray reserved = message(0x05, {});
-    const DisplayModel r = displayModel(checked(reserved, ProtocolRmcp), reserved, ProtocolRmcp, "RMCP", 0);
-    QCOMPARE(r.box(FieldId::MessageType).status, ASF_PACKET_ERROR);
-    QCOMPARE(r.box(FieldId::MessageType).toolTip, QStringLiteral("error: Unkown message type"));
-    QCOMPARE(r.title, QStringLiteral("<b> <font color=\"#5265d0\" size=\"+1\">RMCP: Unkown message type</font></b>"));
-
-    const QByteArray pong = message(TypePresencePong, QByteArray(16, '\0'));
-    QCOMPARE(displayModel(checked(pong, ProtocolRmcp), pong, ProtocolRmcp, "RMCP", 0).kind, DisplayModel::Response);
-}
-
-void TestRmcpText::displayModelRsp()
-{
-    const QByteArray ack = inSession(hex("06 00 05 86"));
-    const DisplayModel a = displayModel(checked(ack, ProtocolRmcpRsp), ack, ProtocolRmcpRsp, "RMCP/RSP", 0);
-    QCOMPARE(a.kind, DisplayModel::Ack);
-    QVERIFY(a.showRsp);
-    QCOMPARE(a.box(FieldId::MessageClass).value, QStringLiteral("86"));
-    // No ASF header in an acknowledge: nothing to show there.
-    QCOMPARE(a.box(FieldId::IanaEnterpriseNr).value, QString());
-    QCOMPARE(a.box(FieldId::MessageType).value, QString());
-    QCOMPARE(a.box(FieldId::MessageType).toolTip, QString());
-    QCOMPARE(a.box(FieldId::RspSessionId).value, QStringLiteral("00 00 00 07"));
-    QCOMPARE(a.box(FieldId::RspPad).value, QStringLiteral("00 00"));
-    QCOMPARE(a.box(FieldId::RspPadLength).value, QStringLiteral("02"));
-    QCOMPARE(a.box(FieldId::RspIntegrityData).value, QStringLiteral("AA AA AA AA AA AA AA AA AA AA AA AA"));
-
-    const QByteArray cut = inSession(message(TypePresencePing, {})).chopped(1);
-    const DisplayModel c = displayModel(checked(cut, ProtocolRmcpRsp), cut, ProtocolRmcpRsp, "RMCP/RSP", 0);
-    for (FieldId id : {FieldId::RspPad, FieldId::RspPadLength, FieldId::RspNextHeader, FieldId::RspIntegrityData}) {
-        QCOMPARE(c.box(id).status, ASF_PACKET_ERROR);
-        QCOMPARE(c.box(id).toolTip, QStringLiteral("missing or wrong packet size"));
-        QCOMPARE(c.box(id).value, QString());
-    }
-    QCOMPARE(c.box(FieldId::DataLength).status, ASF_PACKET_ERROR);
-
-    // Without a session there is no trailer to miss.
-    const QByteArray bare = inSession(message(TypePresencePing, {}), 0);
-    const DisplayModel b = displayModel(checked(bare, ProtocolRmcpRsp), bare, ProtocolRmcpRsp, "RMCP/RSP", 0);
-    QCOMPARE(b.box(FieldId::RspPad).status, ASF_PACKET_OK);
-    QCOMPARE(b.box(FieldId::RspPad).toolTip, QString());
 }
 
 void TestRmcpText::displayTexts()
