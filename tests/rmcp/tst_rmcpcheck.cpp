@@ -2,7 +2,10 @@
 // their order and texts, short and hostile datagrams.
 
 #include "rmcpcheck.h"
+#include "rmcpdisplaymodel.h"
 #include "rmcplayout.h"
+#include "rmcptables.h"
+#include "rmcptext.h"
 
 #include <QRandomGenerator>
 #include <QtEndian>
@@ -360,8 +363,9 @@ void TestRmcpCheck::truncatedMessagesStayInBounds()
     }
 }
 
-// Random and crafted bytes: every datagram gets a name and a finding, and
-// nothing reads outside it (the sanitizer build watches the reads).
+// Random and crafted bytes: every datagram gets a name and a finding, is
+// shown without trouble, and nothing reads outside it (the sanitizer build
+// watches the reads).
 void TestRmcpCheck::hostileDatagrams()
 {
     QRandomGenerator random(0x5eed);
@@ -386,6 +390,15 @@ void TestRmcpCheck::hostileDatagrams()
         QVERIFY(r.fields.rmcpData.size() <= qMax(0, n - o - 12));
         if (r.fields.haveRspTail)
             QCOMPARE(r.fields.rspIntegrityData.size(), IntegrityDataSize);
+
+        // Presentation of the same bytes: whole forms, and every decoder on them as data.
+        QVERIFY(textForm(r.fields, exact, protocolType).endsWith(QLatin1String("\n ----\n")));
+        QCOMPARE(displayModel(r.fields, exact, protocolType, "RMCP", 0).box(FieldId::RmcpData).value,
+                 r.fields.isAcknowledge ? QString() : displayDataText(r.fields));
+        const CodeText &entry = messageTypeTable()[size_t(i) % messageTypeTable().size()];
+        qsizetype consumed = -1;
+        decodeDataSection(entry.value, exact, &consumed);
+        QVERIFY(consumed >= 0 && consumed <= n);
     }
 }
 
