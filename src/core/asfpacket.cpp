@@ -81,10 +81,12 @@ bool ASF_Packet::check()
 void ASF_Packet::copyBaseTo(ASF_Packet &target) const
 {
     target.setTimestamp(m_timestamp);
-    target.setData(m_data, m_dataSize);
-    target.setDirection(m_direction);
+    // The bytes are checked again on arrival, and how they are read can
+    // depend on the protocol type (RMCP behind an RSP header), so it comes first.
     target.setProtocolType(m_protocolType);
     target.setProtocol(m_protocol);
+    target.setDirection(m_direction);
+    target.setData(m_data, m_dataSize);
     target.setInfo(info());
     target.setStatus(status());
 }

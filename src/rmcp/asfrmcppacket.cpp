@@ -41,8 +41,6 @@ bool ASF_RMCP_Packet::check()
 std::unique_ptr<ASF_Packet> ASF_RMCP_Packet::clone() const
 {
     auto copy = std::make_unique<ASF_RMCP_Packet>(timestamp());
-    // The copy checks its bytes again, so it needs the protocol type first.
-    copy->setProtocolType(protocolType());
     copyBaseTo(*copy);
     // Findings that senders, sessions or scripts marked on fields after the
     // check belong to the record too.
