@@ -222,9 +222,11 @@ void MainWidow::connectWidgets()
     connect(helpContentsAction, &QAction::triggered, this, &MainWidow::helpContents);
     connect(helpAboutAction, &QAction::triggered, this, &MainWidow::helpAbout);
     connect(ConfigLoggingAction, &QAction::triggered, this, &MainWidow::log_config);
-    connect(ConfigPETAction, &QAction::triggered, this, &MainWidow::pet_config);
-    connect(ConfigRMCPAction, &QAction::triggered, this, &MainWidow::rmcp_config);
-    connect(ConfigRMCP2Action, &QAction::triggered, this, &MainWidow::rmcp_config2);
+    // From the menu the user wants to see the dialog; pet_config() and its
+    // siblings only fill it (the start-up uses them to read the defaults).
+    connect(ConfigPETAction, &QAction::triggered, this, [this] { showConfiguration(PetPageId); });
+    connect(ConfigRMCPAction, &QAction::triggered, this, [this] { showConfiguration(Rmcp1PageId); });
+    connect(ConfigRMCP2Action, &QAction::triggered, this, [this] { showConfiguration(Rmcp2PageId); });
     connect(closeMainAction, &QAction::triggered, this, &MainWidow::_closeMain);
 
     connect(m_pageButtons[PetPageId], &QPushButton::clicked, this, &MainWidow::pet_init);
@@ -314,6 +316,13 @@ void MainWidow::configureHandler(int page)
         handler->configure();
 }
 
+void MainWidow::showConfiguration(int page)
+{
+    createHandler(page);
+    if (PageHandler *handler = m_handlers[page].get())
+        handler->showConfiguration();
+}
+
 void MainWidow::_pet_init()
 {
     createHandler(PetPageId);
@@ -365,8 +374,7 @@ void MainWidow::switchPage(int page)
         createHandler(page);
         // A second press on the page in view opens its configuration instead.
         if (m_stack->currentIndex() == page) {
-            if (PageHandler *handler = m_handlers[page].get())
-                handler->configure();
+            showConfiguration(page);
             return;
         }
     }

@@ -117,6 +117,7 @@ private:
     void deferredStartup();
     void createHandler(int page);
     void configureHandler(int page);
+    void showConfiguration(int page);
     void switchPage(int page);
     void colourPageButtons(int activePage);
     void saveLog(int page);

@@ -19,6 +19,8 @@ public:
 
     // The handler's configure(): fills and raises its configuration dialog.
     virtual void configure() = 0;
+    // The user asked for the configuration: configure() and show the dialog.
+    virtual void showConfiguration() { configure(); }
     // Copies the configuration dialog's values into the page's fields.
     virtual void loadPage() = 0;
     // The page's Connect button: page fields into the dialog, connect (or

@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSplitter>
 #include <QVBoxLayout>
 
 namespace velquor {
@@ -57,6 +58,19 @@ QFrame *logFrame(QWidget *parent, const QString &name)
     frame->setFrameShadow(QFrame::Sunken);
     frame->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     return frame;
+}
+
+// The packet list above the detail view of the activated row; the user can
+// move the border between them.
+QSplitter *logSplitter(QWidget *parent, QFrame *logFrame, QFrame *packetFrame)
+{
+    auto *splitter = new QSplitter(Qt::Vertical, parent);
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(logFrame);
+    splitter->addWidget(packetFrame);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+    return splitter;
 }
 
 QHBoxLayout *logButtonRow(QPushButton *clear, QPushButton *save)
@@ -194,8 +208,7 @@ PetPage buildPetPage(QWidget *page)
     top->addWidget(p.configGroup, 2);
     auto *layout = new QVBoxLayout(page);
     layout->addLayout(top);
-    layout->addWidget(p.PET_ShowLog_Frame, 3);
-    layout->addWidget(p.PET_ShowPacket_Frame, 2);
+    layout->addWidget(logSplitter(page, p.PET_ShowLog_Frame, p.PET_ShowPacket_Frame), 1);
     layout->addLayout(logButtonRow(p.clearLog_button, p.savePETLogButton));
 
     p.PETIPAddress->setText(QStringLiteral("0.0.0.0"));
@@ -342,8 +355,7 @@ RmcpPage buildRmcpPage(QWidget *page, int number)
     auto *layout = new QVBoxLayout(page);
     layout->addLayout(top);
     layout->addWidget(p.rmcpControlFrame);
-    layout->addWidget(p.RMCP_ShowLog_Frame, 3);
-    layout->addWidget(p.RMCP_ShowPacket_Frame, 2);
+    layout->addWidget(logSplitter(page, p.RMCP_ShowLog_Frame, p.RMCP_ShowPacket_Frame), 1);
     layout->addLayout(logButtonRow(p.rmcpClearLog_button, p.saveLogButton));
 
     p.retransmissionInterval->setText(QStringLiteral("2000"));

@@ -274,6 +274,8 @@ void ASF_Logger::showPacket(ASF_Packet *packet)
     m_detailView = packet->createView(m_packetFrame);
     if (m_detailView && m_packetFrame->layout())
         m_packetFrame->layout()->addWidget(m_detailView);
+    // A page may keep its detail frame out of the way until a row is activated.
+    m_packetFrame->show();
 }
 
 void ASF_Logger::clearLog()

@@ -23,6 +23,7 @@ public:
     }
 
     void configure() override { note(QStringLiteral("configure")); }
+    void showConfiguration() override { note(QStringLiteral("show")); }
     void loadPage() override { note(QStringLiteral("load")); }
     void connectFromPage() override { note(QStringLiteral("connect")); }
     void abortFromPage() override { note(QStringLiteral("abort")); }

@@ -247,7 +247,7 @@ void TestMainWidow::secondPressOnVisiblePageConfiguresInstead()
             w.pageButton(button)->setPalette(palette);
         }
         QTest::mouseClick(w.pageButton(page), Qt::LeftButton);
-        QCOMPARE(journal, QStringList{QString::fromLatin1(names[page]) + QStringLiteral(":configure")});
+        QCOMPARE(journal, QStringList{QString::fromLatin1(names[page]) + QStringLiteral(":show")});
         QCOMPARE(w.widgetStack()->currentIndex(), page);
         for (int button = 0; button < 4; ++button)
             QCOMPARE(buttonColour(w, button), mark);
@@ -427,13 +427,12 @@ void TestMainWidow::configActionsConfigureTheirHandler()
     installFakeHandlers(w, &journal);
     // Before the start-up, a configure action creates the handler first.
     w.ConfigRMCP2Action->trigger();
-    QCOMPARE(journal, (QStringList{"RMCP2:create", "RMCP2:configure"}));
+    QCOMPARE(journal, (QStringList{"RMCP2:create", "RMCP2:show"}));
     journal.clear();
     w.ConfigPETAction->trigger();
     w.ConfigRMCPAction->trigger();
     w.ConfigRMCP2Action->trigger();
-    QCOMPARE(journal, (QStringList{"PET:create", "PET:configure", "RMCP1:create", "RMCP1:configure",
-                                   "RMCP2:configure"}));
+    QCOMPARE(journal, (QStringList{"PET:create", "PET:show", "RMCP1:create", "RMCP1:show", "RMCP2:show"}));
 }
 
 void TestMainWidow::actionsKeepTheirTextsAndAreOffered()
