@@ -3,6 +3,7 @@
 #include "imagesource.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QFrame>
@@ -60,6 +61,33 @@ QFrame *logFrame(QWidget *parent, const QString &name)
     return frame;
 }
 
+// When the detail frame first appears (a row was activated), the list keeps
+// three fifths of the room; the splitter alone would size it by the detail
+// view's wishes. Later the user's own division stands.
+class DetailFrameSizer : public QObject
+{
+public:
+    DetailFrameSizer(QSplitter *splitter, QFrame *packetFrame) : QObject(splitter), m_splitter(splitter)
+    {
+        packetFrame->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && !m_sized) {
+            m_sized = true;
+            const int total = m_splitter->height();
+            m_splitter->setSizes({total * 3 / 5, total - total * 3 / 5});
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QSplitter *m_splitter;
+    bool m_sized = false;
+};
+
 // The packet list above the detail view of the activated row; the user can
 // move the border between them.
 QSplitter *logSplitter(QWidget *parent, QFrame *logFrame, QFrame *packetFrame)
@@ -68,8 +96,7 @@ QSplitter *logSplitter(QWidget *parent, QFrame *logFrame, QFrame *packetFrame)
     splitter->setChildrenCollapsible(false);
     splitter->addWidget(logFrame);
     splitter->addWidget(packetFrame);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
+    new DetailFrameSizer(splitter, packetFrame);
     return splitter;
 }
 

@@ -33,18 +33,33 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         if (m_lineHeight == 0) {
-            m_lineHeight = QFontMetrics(option.font).lineSpacing();
+            const QFontMetrics metrics(option.font);
+            m_lineHeight = metrics.lineSpacing();
+            m_charWidth = metrics.horizontalAdvance(QLatin1Char('M'));
             m_oneLine = QStyledItemDelegate::sizeHint(option, index.siblingAtColumn(0)).height();
         }
-        const int lines = index.column() == PacketLogModel::InfoColumn
-                              ? 1 + int(index.data().toString().count(QLatin1Char('\n')))
-                              : 1;
-        return QSize(0, m_oneLine + (lines - 1) * m_lineHeight);
+        if (index.column() != PacketLogModel::InfoColumn)
+            return QSize(0, m_oneLine);
+        // The list's font is fixed-pitch, so characters times their width is
+        // the text width, without laying the text out.
+        const QString text = index.data().toString();
+        int lines = 1, longest = 0, start = 0;
+        for (int i = 0; i <= text.size(); ++i) {
+            if (i == text.size() || text[i] == QLatin1Char('\n')) {
+                longest = qMax(longest, i - start);
+                start = i + 1;
+                if (i < text.size())
+                    ++lines;
+            }
+        }
+        const int icon = option.decorationSize.width() + 4;
+        return QSize(longest * m_charWidth + icon + 12, m_oneLine + (lines - 1) * m_lineHeight);
     }
 
 private:
     mutable int m_lineHeight = 0;
     mutable int m_oneLine = 0;
+    mutable int m_charWidth = 0;
 };
 
 // Space on the list activates the current row, as a mouse press does.
@@ -146,8 +161,11 @@ bool ASF_Logger::initList()
     list->setAllColumnsShowFocus(true);
     list->setSortingEnabled(true);
     list->header()->setSortIndicator(PacketLogModel::NumberColumn, Qt::AscendingOrder);
-    list->header()->setStretchLastSection(true);
+    list->header()->setStretchLastSection(false);
     list->header()->setSectionResizeMode(QHeaderView::Interactive);
+    // Measure the rows in view only: the log may hold 200000 of them.
+    list->header()->setResizeContentsPrecision(0);
+    list->setTextElideMode(Qt::ElideNone);
     list->setColumnWidth(PacketLogModel::NumberColumn, 70);
     list->setColumnWidth(PacketLogModel::ProtocolColumn, 100);
     list->setColumnWidth(PacketLogModel::TimeColumn, 130);
@@ -225,6 +243,12 @@ void ASF_Logger::followLastRow()
     const QModelIndex target = m_model->index(row, 0);
     m_list->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_list->scrollTo(target);
+    // The info column grows to the widest text in view; measuring costs a
+    // layout pass, so a few times a second is enough.
+    if (!m_infoResized.isValid() || m_infoResized.elapsed() >= 250) {
+        m_list->resizeColumnToContents(PacketLogModel::InfoColumn);
+        m_infoResized.start();
+    }
 }
 
 void ASF_Logger::log(const QString &text)

@@ -3,6 +3,7 @@
 #include "logclock.h"
 #include "logsink.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -89,6 +90,7 @@ private:
     QTimer *m_followTimer = nullptr;
     bool m_followPending = false;
     int m_followArrival = -1; // the row to select when the follow runs, by arrival
+    QElapsedTimer m_infoResized;
 
     friend class LoggerKeyFilter;
 };
