@@ -5,7 +5,7 @@
 // taken by the receiver (so the kernel queue never overflows and the rate is
 // what the receiver sustains).
 //
-// Usage: pet_burst [--count N] [--window W]
+// Usage: bench_pet_burst [--count N] [--window W]
 
 #include "asflogger.h"
 #include "asfpethandler.h"
@@ -142,7 +142,7 @@ int main(int argc, char **argv)
     handler.dialog()->PETIPPort->setText(QStringLiteral("0"));
     handler.dialog()->PETConnect();
     if (!handler.isListening()) {
-        std::fprintf(stderr, "pet_burst: cannot bind the listener\n");
+        std::fprintf(stderr, "bench_pet_burst: cannot bind the listener\n");
         return 1;
     }
     const quint16 handlerPort = handler.socket()->localPort();
