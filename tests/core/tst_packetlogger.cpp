@@ -115,15 +115,10 @@ void TestPacketLogger::listViewIsBuiltInTheFrame()
     LoggedPage page;
     QTreeView *list = page.logger.listView();
     QVERIFY(list);
-    QCOMPARE(list->objectName(), QStringLiteral("loggerListView"));
     QCOMPARE(list->parentWidget(), page.logFrame);
     QCOMPARE(page.logFrame->layout()->objectName(), QStringLiteral("LogShow_FrameLayout"));
     QCOMPARE(page.packetFrame->layout()->objectName(), QStringLiteral("LogShowPacket_FrameLayout"));
-    QCOMPARE(list->font().family(), QStringLiteral("Courier"));
-    QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
-    QVERIFY(!list->rootIsDecorated());
-    // A second initList keeps the view.
-    QVERIFY(page.logger.initList());
+    QVERIFY(page.logger.initList()); // a second call keeps the view
     QCOMPARE(page.logger.listView(), list);
 }
 
@@ -291,9 +286,6 @@ void TestPacketLogger::appendTracesOneLineByStatus()
     page.logger.logLevel(ASF_PACKET_WARNING, QStringLiteral("careful-details"));
     QCOMPARE(m_trace->text(), QStringLiteral("PET logging with Warning: protocol LOG - at 00:00:01:500 - \n"
                                              "\tInfo: careful\n--------------------------------------\n"));
-    m_trace->clear();
-    page.logger.log(QStringLiteral("fine"));
-    QVERIFY(m_trace->text().startsWith(QStringLiteral("PET Logging : protocol LOG - at ")));
 }
 
 void TestPacketLogger::autoFollowKeepsUserSelection()
