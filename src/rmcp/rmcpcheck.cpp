@@ -45,6 +45,8 @@ public:
         r.appendInfo(infoText);
         r.setError();
     }
+    // Most findings read the same on the field and in the record's info.
+    void fieldError(FieldId id, const QString &text) { fieldError(id, text, text); }
 
     // The trailer is read from the end, with the pad the message should have;
     // the Pad Length byte on the wire never moves a position.
@@ -85,8 +87,7 @@ void checkDataLengthForType(Checker &c)
         c.r.appendInfo(QStringLiteral("Warning: Check  data size for type of message"));
         c.r.setWarning();
     } else {
-        c.fieldError(FieldId::DataLength, QStringLiteral("error: Wrong data size for type of message"),
-                     QStringLiteral("error: Wrong data size for type of message"));
+        c.fieldError(FieldId::DataLength, QStringLiteral("error: Wrong data size for type of message"));
     }
 }
 
@@ -153,18 +154,15 @@ bool checkMessage(QByteArrayView bytes, int protocolType, RmcpFields &f, PacketF
 
     if (!f.isAcknowledge) {
         if (isReservedMessageType(f.messageType))
-            c.fieldError(FieldId::MessageType, QStringLiteral("error: Using reserved message type"),
-                         QStringLiteral("error: Using reserved message type"));
+            c.fieldError(FieldId::MessageType, QStringLiteral("error: Using reserved message type"));
         if (f.messageTypeName == unknownMessageTypeName())
-            c.fieldError(FieldId::MessageType, QStringLiteral("error: Unkown message type"),
-                         QStringLiteral("error: Unkown message type"));
+            c.fieldError(FieldId::MessageType, QStringLiteral("error: Unkown message type"));
     }
     if (f.version != RmcpVersion1)
         c.fieldError(FieldId::Version, QStringLiteral("should be set to 0x06; ASF RMCP Version 1"),
                      QStringLiteral("error: Version"));
     if (f.reserved1 != 0)
-        c.fieldError(FieldId::Reserved1, QStringLiteral("error: Reserved field (1) not zero"),
-                     QStringLiteral("error: Reserved field (1) not zero"));
+        c.fieldError(FieldId::Reserved1, QStringLiteral("error: Reserved field (1) not zero"));
     // The sequence number is judged by the handler against what it expects.
 
     if (f.isAcknowledge) {
@@ -185,11 +183,9 @@ bool checkMessage(QByteArrayView bytes, int protocolType, RmcpFields &f, PacketF
                      QStringLiteral("error: class of message field"));
     }
     if (f.ianaEnterpriseNr != AsfIanaEnterpriseNr)
-        c.fieldError(FieldId::IanaEnterpriseNr, QStringLiteral("error: IANA Enterprise Number not set to 0x000011BE"),
-                     QStringLiteral("error: IANA Enterprise Number not set to 0x000011BE"));
+        c.fieldError(FieldId::IanaEnterpriseNr, QStringLiteral("error: IANA Enterprise Number not set to 0x000011BE"));
     if (f.reserved2 != 0)
-        c.fieldError(FieldId::Reserved2, QStringLiteral("error: Reserved field (2) not zero"),
-                     QStringLiteral("error: Reserved field (2) not zero"));
+        c.fieldError(FieldId::Reserved2, QStringLiteral("error: Reserved field (2) not zero"));
 
     const int pad = rspPadLength(MessageHeaderSize + f.dataLength);
     const int expected = f.haveRspTail ? o + f.dataLength + pad + 26 : o + f.dataLength + MessageHeaderSize;

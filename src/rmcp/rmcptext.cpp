@@ -18,17 +18,18 @@ QString hexRun(QByteArrayView bytes, const char *format)
     return out;
 }
 
-// A label followed by its bytes, blank-separated, one blank after a colon.
-QString labelledBytes(const char *label, QByteArrayView bytes)
+// A label and its bytes as one line: "spaced" puts a blank between the
+// bytes ("01 02 03"), "packed" runs them together ("010203").
+QString spacedLine(const char *label, QByteArrayView bytes)
 {
-    QString out = QLatin1String(label);
-    while (out.endsWith(QLatin1Char(' ')))
-        out.chop(1);
-    if (out.endsWith(QLatin1Char(':')))
-        out += QLatin1Char(' ');
     QString run = hexRun(bytes, "%02X ");
     run.chop(1);
-    return out + run + QLatin1Char('\n');
+    return QLatin1String(label) + run + QLatin1Char('\n');
+}
+
+QString packedLine(const char *label, QByteArrayView bytes)
+{
+    return QLatin1String(label) + hexRun(bytes, "%02X") + QLatin1Char('\n');
 }
 
 // Hands out the data section piece by piece and stops for good at the first
@@ -59,6 +60,39 @@ private:
 
 quint8 u8(QByteArrayView p, int i) { return quint8(p[i]); }
 
+// Takes count bytes and appends them as one line; false (nothing appended)
+// once the data section ends.
+bool spaced(Cursor &c, QString &out, qsizetype count, const char *label)
+{
+    QByteArrayView p;
+    if (!c.take(count, &p))
+        return false;
+    out += spacedLine(label, p);
+    return true;
+}
+
+bool packed(Cursor &c, QString &out, qsizetype count, const char *label)
+{
+    QByteArrayView p;
+    if (!c.take(count, &p))
+        return false;
+    out += packedLine(label, p);
+    return true;
+}
+
+// Rows of eight bytes after indent, the first row opened by prefix; the first
+// four bytes always in capitals, the others in format.
+QString byteRows(QByteArrayView p, const char *indent, const char *prefix, const char *format)
+{
+    QString out = QLatin1String(indent) + QLatin1String(prefix) + hexRun(p.first(4), "%02X");
+    for (qsizetype i = 4; i < p.size(); ++i) {
+        if (i % 8 == 0)
+            out += QLatin1Char('\n') + QLatin1String(indent);
+        out += QString::asprintf(format, unsigned(quint8(p[i])));
+    }
+    return out + QLatin1Char('\n');
+}
+
 void bitLines(QString &out, unsigned value, int bits, std::span<const CodeText> table, const char *lineFormat)
 {
     for (int bit = 0; bit < bits; ++bit) {
@@ -68,42 +102,44 @@ void bitLines(QString &out, unsigned value, int bits, std::span<const CodeText> 
     }
 }
 
+// The IANA number and OEM field that open the presence pong and the
+// capabilities response.
+bool ianaAndOem(Cursor &c, QString &out)
+{
+    return packed(c, out, 4, "\tIANA Enterprise Number: ") && packed(c, out, 4, "\tOEM: ");
+}
+
+// Status Code and three reserved bytes; wide puts three tabs after the labels.
+bool statusAndReserved(Cursor &c, QString &out, bool wide)
+{
+    QByteArrayView p;
+    if (!c.take(1, &p))
+        return false;
+    out += QString::asprintf("\tStatus Code:%s%s\n", wide ? "\t\t\t" : "\t", qPrintable(rspStatusText(u8(p, 0))));
+    return packed(c, out, 3, wide ? "\tReserved:\t\t\t0x" : "\tReserved:\t0x");
+}
+
 void decodeControl(Cursor &c, QString &out)
 {
     QByteArrayView p;
-    if (!c.take(4, &p))
+    if (!packed(c, out, 4, "IANA Enterprise Number: ") || !c.take(1, &p))
         return;
-    out += QLatin1String("IANA Enterprise Number: ") + hexRun(p, "%02X");
-    if (!c.take(1, &p))
+    out += QString::asprintf("Special Command:\n\t- %s\n", qPrintable(specialCommandText(u8(p, 0))));
+    if (!spaced(c, out, 2, "Special Commands Parameters: ") || !c.take(2, &p))
         return;
-    out += QLatin1String("\nSpecial Command:\n");
-    out += QString::asprintf("\t- %s\n", qPrintable(specialCommandText(u8(p, 0))));
-    if (!c.take(2, &p))
-        return;
-    out += QString::asprintf("Special Commands Parameters: %02X %02X\n", u8(p, 0), u8(p, 1));
-    if (!c.take(2, &p))
-        return;
-    out += QString::asprintf("Boot Options Bit Mask: %02X %02X\n", u8(p, 0), u8(p, 1));
+    out += spacedLine("Boot Options Bit Mask: ", p);
     bitLines(out, u8(p, 0), 8, bootOptionsFirstByteTable(), "\t- %s\n");
     // Bits 5 and 6 of the second byte are one two-bit verbosity setting.
     bitLines(out, u8(p, 1) & 0x9F, 8, bootOptionsSecondByteTable(), "\t- %s\n");
     static const char *const verbosity[] = {"System default", "Quit", "Verbose", "Screen blank"};
     out += QString::asprintf("\t- Firmware Verbosity: %s\n", verbosity[(u8(p, 1) >> 5) & 3]);
-    if (!c.take(2, &p))
-        return;
-    out += QString::asprintf("OEM Parameters: %02X %02X\n", u8(p, 0), u8(p, 1));
+    spaced(c, out, 2, "OEM Parameters: ");
 }
 
 void decodePresencePong(Cursor &c, QString &out)
 {
     QByteArrayView p;
-    if (!c.take(4, &p))
-        return;
-    out += QLatin1String("\tIANA Enterprise Number: ") + hexRun(p, "%02X") + QLatin1Char('\n');
-    if (!c.take(4, &p))
-        return;
-    out += QLatin1String("\tOEM: ") + hexRun(p, "%02X") + QLatin1Char('\n');
-    if (!c.take(1, &p))
+    if (!ianaAndOem(c, out) || !c.take(1, &p))
         return;
     const quint8 entities = u8(p, 0);
     out += QString::asprintf("\tSupported Entities (%02X)\n", entities);
@@ -116,22 +152,15 @@ void decodePresencePong(Cursor &c, QString &out)
                              u8(p, 0));
     if (!c.take(6, &p))
         return;
-    out += QString::asprintf("\tReserved: %02X%02X%02X%02X %02X%02X\n", u8(p, 0), u8(p, 1), u8(p, 2), u8(p, 3),
-                             u8(p, 4), u8(p, 5));
+    out += QLatin1String("\tReserved: ") + hexRun(p.first(4), "%02X") + QLatin1Char(' ') + packedLine("", p.sliced(4));
 }
 
 void decodeCapabilitiesResponse(Cursor &c, QString &out)
 {
     QByteArrayView p;
-    if (!c.take(4, &p))
+    if (!ianaAndOem(c, out) || !c.take(2, &p))
         return;
-    out += QLatin1String("\tIANA Enterprise Number: ") + hexRun(p, "%02X") + QLatin1Char('\n');
-    if (!c.take(4, &p))
-        return;
-    out += QLatin1String("\tOEM: ") + hexRun(p, "%02X") + QLatin1Char('\n');
-    if (!c.take(2, &p))
-        return;
-    out += QString::asprintf("\tSpecial Commands Supported: %02X %02X\n", u8(p, 0), u8(p, 1));
+    out += spacedLine("\tSpecial Commands Supported: ", p);
     const unsigned special = qFromBigEndian<quint16>(p.data());
     for (int bit = 0; bit < 16; ++bit) {
         if (special & (1u << bit))
@@ -139,18 +168,15 @@ void decodeCapabilitiesResponse(Cursor &c, QString &out)
     }
     if (!c.take(1, &p))
         return;
-    out += QString::asprintf("\tSystem Capabilities Supported: %02X\n", u8(p, 0));
+    out += spacedLine("\tSystem Capabilities Supported: ", p);
     bitLines(out, u8(p, 0), 8, systemCapabilitiesTable(), "\t\t- %s\n");
     if (!c.take(4, &p))
         return;
-    out += QString::asprintf("\tSystem Firmware Capabilities Supported:\t0x%02X%02X%02X%02X\n", u8(p, 0), u8(p, 1),
-                             u8(p, 2), u8(p, 3));
+    out += packedLine("\tSystem Firmware Capabilities Supported:\t0x", p);
     // The low two bytes mirror the two bytes of the boot options bit mask.
     bitLines(out, u8(p, 2), 8, bootOptionsFirstByteTable(), "\t\t- %s\n");
     bitLines(out, u8(p, 3), 8, bootOptionsSecondByteTable(), "\t\t- %s\n");
-    if (!c.take(1, &p))
-        return;
-    out += QString::asprintf("\tReserved: %02X\n", u8(p, 0));
+    packed(c, out, 1, "\tReserved: ");
 }
 
 void decodeSystemStateResponse(Cursor &c, QString &out)
@@ -158,37 +184,19 @@ void decodeSystemStateResponse(Cursor &c, QString &out)
     QByteArrayView p;
     if (!c.take(1, &p))
         return;
-    out += QString::asprintf("\tSystem State: 0x%02X\n", u8(p, 0));
+    out += packedLine("\tSystem State: 0x", p);
     out += QString::asprintf("\t\t- %s\n", qPrintable(systemStateText(u8(p, 0))));
     if (!c.take(1, &p))
         return;
     out += QString::asprintf("\tWatchdog Timer is %sexpired (%02X)\n", (u8(p, 0) & 1) ? "" : "not ", u8(p, 0));
-    if (!c.take(2, &p))
-        return;
-    out += QString::asprintf("\tReserved: %02X%02X\n", u8(p, 0), u8(p, 1));
+    packed(c, out, 2, "\tReserved: ");
 }
 
 void decodeOpenSessionResponse(Cursor &c, QString &out)
 {
-    QByteArrayView p;
-    if (!c.take(1, &p))
-        return;
-    out += QString::asprintf("\tStatus Code:\t\t\t%s\n", qPrintable(rspStatusText(u8(p, 0))));
-    if (!c.take(3, &p))
-        return;
-    out += QString::asprintf("\tReserved:\t\t\t0x%02X%02X%02X\n", u8(p, 0), u8(p, 1), u8(p, 2));
-    if (!c.take(4, &p))
-        return;
-    out += labelledBytes("\tMgt Console Session ID: ", p);
-    if (!c.take(4, &p))
-        return;
-    out += labelledBytes("\tMgt Client Session ID: ", p);
-    if (!c.take(8, &p))
-        return;
-    out += labelledBytes("\tAuthentication Payload: ", p);
-    if (!c.take(8, &p))
-        return;
-    out += labelledBytes("\tIntegrity Payload: ", p);
+    if (statusAndReserved(c, out, true) && spaced(c, out, 4, "\tMgt Console Session ID: ")
+        && spaced(c, out, 4, "\tMgt Client Session ID: ") && spaced(c, out, 8, "\tAuthentication Payload: "))
+        spaced(c, out, 8, "\tIntegrity Payload: ");
 }
 
 void decodeCloseSessionResponse(Cursor &c, QString &out)
@@ -201,24 +209,15 @@ void decodeCloseSessionResponse(Cursor &c, QString &out)
 void decodeOpenSessionRequest(Cursor &c, QString &out)
 {
     QByteArrayView p;
-    if (!c.take(4, &p))
+    if (!spaced(c, out, 4, "\tMgt Console Session ID: ") || !c.take(8, &p))
         return;
-    out += labelledBytes("\tMgt Console Session ID:", p);
-    if (!c.take(8, &p))
-        return;
-    out += QLatin1String("\tAuthentication Payload(s):\n") + labelledBytes("\t\t-\t", p);
+    out += QLatin1String("\tAuthentication Payload(s):\n") + spacedLine("\t\t-\t", p);
     // Every further payload counts as an integrity payload.
     if (!c.take(8, &p))
         return;
-    out += QLatin1String("\tIntegrity Payload(s):\n") + labelledBytes("\t\t-\t", p);
-    while (c.take(8, &p))
-        out += labelledBytes("\t\t-\t", p);
-}
-
-QString sixteenBytes(QByteArrayView p, const char *first, const char *second, const char *indent)
-{
-    return QLatin1String(indent) + QLatin1String("0x") + hexRun(p.first(4), "%02X") + hexRun(p.sliced(4, 4), first)
-           + QLatin1Char('\n') + QLatin1String(indent) + hexRun(p.sliced(8, 8), second) + QLatin1Char('\n');
+    out += QLatin1String("\tIntegrity Payload(s):\n") + spacedLine("\t\t-\t", p);
+    while (spaced(c, out, 8, "\t\t-\t")) {
+    }
 }
 
 // A name from the wire is shown as printable text; other bytes as \xHH so a
@@ -239,19 +238,13 @@ QString printableName(QByteArrayView name)
 void decodeRakpMessage1(Cursor &c, QString &out)
 {
     QByteArrayView p;
-    if (!c.take(4, &p))
+    if (!spaced(c, out, 4, "\tManaged Client Session ID: ") || !c.take(16, &p))
         return;
-    out += labelledBytes("\tManaged Client Session ID:", p);
-    if (!c.take(16, &p))
-        return;
-    out += QLatin1String("\tMgt Console Random Number:\n") + sixteenBytes(p, "%02X", "%02X", "\t\t");
+    out += QLatin1String("\tMgt Console Random Number:\n") + byteRows(p, "\t\t", "0x", "%02X");
     if (!c.take(1, &p))
         return;
     out += QString::asprintf("\tMgt Console User Role:\t\t\t%s\n", qPrintable(roleText(u8(p, 0))));
-    if (!c.take(2, &p))
-        return;
-    out += QString::asprintf("\tReserved:\t\t\t%02X%02X\n", u8(p, 0), u8(p, 1));
-    if (!c.take(1, &p))
+    if (!packed(c, out, 2, "\tReserved:\t\t\t") || !c.take(1, &p))
         return;
     const int length = u8(p, 0);
     out += QString::asprintf("\tMgt Console User Name Length:\t%d\n", length);
@@ -273,46 +266,43 @@ void decodeRakpMessage1(Cursor &c, QString &out)
 void decodeRakpMessage2(Cursor &c, QString &out)
 {
     QByteArrayView p;
-    if (!c.take(1, &p))
+    if (!statusAndReserved(c, out, false) || !spaced(c, out, 4, "\tMgt Console Session ID: ") || !c.take(16, &p))
         return;
-    out += QString::asprintf("\tStatus Code:\t%s\n", qPrintable(rspStatusText(u8(p, 0))));
-    if (!c.take(3, &p))
-        return;
-    out += QString::asprintf("\tReserved:\t0x%02X%02X%02X\n", u8(p, 0), u8(p, 1), u8(p, 2));
-    if (!c.take(4, &p))
-        return;
-    out += labelledBytes("\tMgt Console Session ID:", p);
+    out += QLatin1String("\tManaged Client Random Number:\n") + byteRows(p, "\t\t", "0x", "%02x");
     if (!c.take(16, &p))
         return;
-    out += QLatin1String("\tManaged Client Random Number:\n") + sixteenBytes(p, "%02x", "%02x", "\t\t");
-    if (!c.take(16, &p))
-        return;
-    out += QLatin1String("\tManaged Client GUID:\n") + sixteenBytes(p, "%02x", "%02x", "\t\t");
-    if (!c.take(20, &p))
-        return;
-    out += QLatin1String("\tIntegrity Check Value:\n\t\t0X") + hexRun(p.first(8), "%02X") + QLatin1String("\n\t\t")
-           + hexRun(p.sliced(8, 8), "%02X") + QLatin1String("\n\t\t") + hexRun(p.sliced(16, 4), "%02X")
-           + QLatin1Char('\n');
+    out += QLatin1String("\tManaged Client GUID:\n") + byteRows(p, "\t\t", "0x", "%02x");
+    if (c.take(20, &p))
+        out += QLatin1String("\tIntegrity Check Value:\n") + byteRows(p, "\t\t", "0X", "%02X");
 }
 
 void decodeRakpMessage3(Cursor &c, QString &out)
 {
     QByteArrayView p;
-    if (!c.take(1, &p))
-        return;
-    out += QString::asprintf("\tStatus Code:\t\t\t%s\n", qPrintable(rspStatusText(u8(p, 0))));
-    if (!c.take(3, &p))
-        return;
-    out += QString::asprintf("\tReserved:\t\t\t0x%02X%02X%02X\n", u8(p, 0), u8(p, 1), u8(p, 2));
-    if (!c.take(4, &p))
-        return;
-    out += labelledBytes("\tManaged Client Session ID: ", p);
-    if (!c.take(20, &p))
-        return;
-    out += QLatin1String("Integrity Check Value:\n\t\t\t\t0x") + hexRun(p.first(4), "%02X")
-           + hexRun(p.sliced(4, 4), "%02x") + QLatin1String("\n\t\t\t\t") + hexRun(p.sliced(8, 8), "%02x")
-           + QLatin1String("\n\t\t\t\t") + hexRun(p.sliced(16, 4), "%02x") + QLatin1Char('\n');
+    if (statusAndReserved(c, out, true) && spaced(c, out, 4, "\tManaged Client Session ID: ") && c.take(20, &p))
+        out += QLatin1String("Integrity Check Value:\n") + byteRows(p, "\t\t\t\t", "0x", "%02x");
 }
+
+using Decoder = void (*)(Cursor &, QString &);
+struct TypeDecoder
+{
+    int type;
+    Decoder decode;
+};
+const TypeDecoder decoders[] = {
+    {TypeReset, decodeControl},
+    {TypePowerUp, decodeControl},
+    {TypePowerCycleReset, decodeControl},
+    {TypePresencePong, decodePresencePong},
+    {TypeCapabilitiesResponse, decodeCapabilitiesResponse},
+    {TypeSystemStateResponse, decodeSystemStateResponse},
+    {TypeOpenSessionResponse, decodeOpenSessionResponse},
+    {TypeCloseSessionResponse, decodeCloseSessionResponse},
+    {TypeOpenSessionRequest, decodeOpenSessionRequest},
+    {TypeRakpMessage1, decodeRakpMessage1},
+    {TypeRakpMessage2, decodeRakpMessage2},
+    {TypeRakpMessage3, decodeRakpMessage3},
+};
 
 QString fieldLine(const RmcpFields &f, FieldId id, const char *label, const QString &value,
                   const QString &trailing)
@@ -360,41 +350,9 @@ QString decodeDataSection(int messageType, QByteArrayView data, qsizetype *consu
 {
     Cursor c(data);
     QString out;
-    switch (messageType) {
-    case TypeReset:
-    case TypePowerUp:
-    case TypePowerCycleReset:
-        decodeControl(c, out);
-        break;
-    case TypePresencePong:
-        decodePresencePong(c, out);
-        break;
-    case TypeCapabilitiesResponse:
-        decodeCapabilitiesResponse(c, out);
-        break;
-    case TypeSystemStateResponse:
-        decodeSystemStateResponse(c, out);
-        break;
-    case TypeOpenSessionResponse:
-        decodeOpenSessionResponse(c, out);
-        break;
-    case TypeCloseSessionResponse:
-        decodeCloseSessionResponse(c, out);
-        break;
-    case TypeOpenSessionRequest:
-        decodeOpenSessionRequest(c, out);
-        break;
-    case TypeRakpMessage1:
-        decodeRakpMessage1(c, out);
-        break;
-    case TypeRakpMessage2:
-        decodeRakpMessage2(c, out);
-        break;
-    case TypeRakpMessage3:
-        decodeRakpMessage3(c, out);
-        break;
-    default:
-        break;
+    for (const TypeDecoder &d : decoders) {
+        if (d.type == messageType)
+            d.decode(c, out);
     }
     if (!out.isEmpty() && !out.endsWith(QLatin1Char('\n')))
         out += QLatin1Char('\n');
