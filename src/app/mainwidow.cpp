@@ -295,10 +295,8 @@ void MainWidow::deferredStartup()
     rmcp_config();
     rmcp_config2();
     // The pages show what the handlers' configuration dialogs hold.
-    for (auto &handler : m_handlers) {
-        if (handler)
-            handler->loadPage();
-    }
+    for (int page : {PetPageId, Rmcp1PageId, Rmcp2PageId})
+        forward(page, &PageHandler::loadPage);
     m_traceLog->install();
 }
 
@@ -312,15 +310,13 @@ void MainWidow::createHandler(int page)
 void MainWidow::configureHandler(int page)
 {
     createHandler(page);
-    if (PageHandler *handler = m_handlers[page].get())
-        handler->configure();
+    forward(page, &PageHandler::configure);
 }
 
 void MainWidow::showConfiguration(int page)
 {
     createHandler(page);
-    if (PageHandler *handler = m_handlers[page].get())
-        handler->showConfiguration();
+    forward(page, &PageHandler::showConfiguration);
 }
 
 void MainWidow::_pet_init()
@@ -402,25 +398,25 @@ void MainWidow::raiseTraceLog()
     switchPage(TraceLogPageId);
 }
 
-void MainWidow::clearLog(int page)
+void MainWidow::forward(int page, void (PageHandler::*call)())
 {
     if (PageHandler *handler = m_handlers[page].get())
-        handler->clearLog();
+        (handler->*call)();
 }
 
 void MainWidow::TMPPET_clearLog()
 {
-    clearLog(PetPageId);
+    forward(PetPageId, &PageHandler::clearLog);
 }
 
 void MainWidow::rmcp_clearLog()
 {
-    clearLog(Rmcp1PageId);
+    forward(Rmcp1PageId, &PageHandler::clearLog);
 }
 
 void MainWidow::rmcp2_clearLog()
 {
-    clearLog(Rmcp2PageId);
+    forward(Rmcp2PageId, &PageHandler::clearLog);
 }
 
 void MainWidow::saveLog(int page)
@@ -448,32 +444,27 @@ void MainWidow::saveRMCP2Log()
 
 void MainWidow::PETConnect()
 {
-    if (PageHandler *handler = m_handlers[PetPageId].get())
-        handler->connectFromPage();
+    forward(PetPageId, &PageHandler::connectFromPage);
 }
 
 void MainWidow::RMCPToggleConnection()
 {
-    if (PageHandler *handler = m_handlers[Rmcp1PageId].get())
-        handler->connectFromPage();
+    forward(Rmcp1PageId, &PageHandler::connectFromPage);
 }
 
 void MainWidow::RMCPToggleConnection_3()
 {
-    if (PageHandler *handler = m_handlers[Rmcp2PageId].get())
-        handler->connectFromPage();
+    forward(Rmcp2PageId, &PageHandler::connectFromPage);
 }
 
 void MainWidow::RMCPKillConnection()
 {
-    if (PageHandler *handler = m_handlers[Rmcp1PageId].get())
-        handler->abortFromPage();
+    forward(Rmcp1PageId, &PageHandler::abortFromPage);
 }
 
 void MainWidow::RMCPKillConnection_3()
 {
-    if (PageHandler *handler = m_handlers[Rmcp2PageId].get())
-        handler->abortFromPage();
+    forward(Rmcp2PageId, &PageHandler::abortFromPage);
 }
 
 void MainWidow::portChanged(const RmcpPage &page, const QString &port)
@@ -554,9 +545,7 @@ void MainWidow::closeEvent(QCloseEvent *event)
 {
     // The configuration dialogs are windows of their own; left open they
     // would keep the program running after its main window is gone.
-    for (auto &handler : m_handlers) {
-        if (handler)
-            handler->closeConfig();
-    }
+    for (int page : {PetPageId, Rmcp1PageId, Rmcp2PageId})
+        forward(page, &PageHandler::closeConfig);
     QMainWindow::closeEvent(event);
 }

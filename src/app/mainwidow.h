@@ -121,7 +121,8 @@ private:
     void switchPage(int page);
     void colourPageButtons(int activePage);
     void saveLog(int page);
-    void clearLog(int page);
+    // Calls the page's handler, if the page has one.
+    void forward(int page, void (velquor::PageHandler::*call)());
     static void portChanged(const velquor::RmcpPage &page, const QString &port);
 
     // Destroyed in reverse order: the handlers go first, the clock they use last.

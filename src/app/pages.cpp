@@ -109,6 +109,22 @@ QHBoxLayout *logButtonRow(QPushButton *clear, QPushButton *save)
     return row;
 }
 
+// Every page has Clear Log and Save to File under its log.
+void retranslateLogButtons(QPushButton *clear, QPushButton *save)
+{
+    clear->setText(tr("Clear Log"));
+    save->setText(tr("Save to File"));
+}
+
+// The traffic pages' status line and their Connect button.
+void retranslateConnection(QLabel *caption, QLabel *state, QPushButton *connect)
+{
+    caption->setText(tr("Status:"));
+    state->setText(tr("not listening"));
+    connect->setText(tr("Connect"));
+}
+
+// Keys and the trace in a fixed-width font.
 QFont keyFont()
 {
     QFont font(QStringLiteral("Courier"));
@@ -404,9 +420,7 @@ TraceLogPage buildTraceLogPage(QWidget *page)
     TraceLogPage p;
     p.page = page;
     p.traceLOGtextEdit = make<QPlainTextEdit>(page, "traceLOGtextEdit");
-    QFont font(QStringLiteral("Courier"));
-    font.setStyleHint(QFont::TypeWriter);
-    p.traceLOGtextEdit->setFont(font);
+    p.traceLOGtextEdit->setFont(keyFont());
     // Read and scroll only: the cursor stays at the end where new text goes.
     p.traceLOGtextEdit->setReadOnly(true);
     p.traceLOGtextEdit->setTextInteractionFlags(Qt::NoTextInteraction);
@@ -437,11 +451,8 @@ void retranslate(PetPage &p)
     p.interval_text->setText(tr("&Interval"));
     p.intvalMin_text->setText(tr("min"));
     p.intvalMin_text_2->setText(tr("min. tolerance"));
-    p.textLabel1->setText(tr("Status:"));
-    p.status_textLabel->setText(tr("not listening"));
-    p.PETConfigConnect_Button->setText(tr("Connect"));
-    p.clearLog_button->setText(tr("Clear Log"));
-    p.savePETLogButton->setText(tr("Save to File"));
+    retranslateConnection(p.textLabel1, p.status_textLabel, p.PETConfigConnect_Button);
+    retranslateLogButtons(p.clearLog_button, p.savePETLogButton);
 }
 
 void retranslate(RmcpPage &p)
@@ -464,18 +475,14 @@ void retranslate(RmcpPage &p)
     p.oKeyLabel->setText(tr("Operator Key"));
     p.aKeyLabel->setText(tr("Administrator Key"));
     p.gKeyLabel->setText(tr("Generator Key"));
-    p.statusLabel->setText(tr("Status:"));
-    p.status_textLabel_2->setText(tr("not listening"));
-    p.RMCPConfigConnect_Button->setText(tr("Connect"));
+    retranslateConnection(p.statusLabel, p.status_textLabel_2, p.RMCPConfigConnect_Button);
     p.RMCPDisconfigConnect_Button->setText(tr("Abort"));
-    p.rmcpClearLog_button->setText(tr("Clear Log"));
-    p.saveLogButton->setText(tr("Save to File"));
+    retranslateLogButtons(p.rmcpClearLog_button, p.saveLogButton);
 }
 
 void retranslate(TraceLogPage &p)
 {
-    p.traceLogClearButton->setText(tr("Clear Log"));
-    p.saveTraceLogButton->setText(tr("Save to File"));
+    retranslateLogButtons(p.traceLogClearButton, p.saveTraceLogButton);
 }
 
 } // namespace velquor
