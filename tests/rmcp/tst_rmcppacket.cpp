@@ -1,48 +1,70 @@
-// The RMCP record as scripts and the logger see it: slots, clone, text form.
+// The RMCP record as scripts see it (slots, clone) and its detail view,
+// rendered offscreen.
+
+#include "rmcptest.h"
 
 #include "asfrmcppacket.h"
-#include "rmcpcompose.h"
+#include "rmcptables.h"
+#include "rmcpdisplay.h"
+#include "rmcpdisplaymodel.h"
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QMetaMethod>
-#include <QTextStream>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTextEdit>
 #include <QtTest>
-#include <cstdio>
 
 using namespace velquor::rmcp;
+using namespace rmcptest;
 
 namespace {
 
-QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
-
-const char *const statusFields[] = {"Version",         "Reserved1", "SequenceNr",        "MessageClass",
-                                    "IanaEnterpriseNr", "MessageType", "MessageTag",      "Reserved2",
-                                    "DataLength",      "RmcpData",  "RspSessionId",      "RspSequenceNumber",
-                                    "RspPad",          "RspPadLength", "RspNextHeader",  "RspIntegrityData"};
-
-QByteArray sessionPong()
-{
-    MessageFields pong;
-    pong.sequenceNr = 3;
-    pong.messageType = 0x40;
-    pong.messageTag = 7;
-    pong.dataLength = 16;
-    pong.data = QByteArray(16, '\x01');
-    RspWrap wrap;
-    wrap.sessionId = 0x01020304;
-    wrap.sequenceNumber = 0x0A0B0C0D;
-    wrap.integrityData = falseIntegrityData();
-    return composeRspMessage(composeMessage(pong), wrap);
-}
+const QByteArray pong = message(TypePresencePong, QByteArray(16, '\x01'));
 
 template <typename T>
-T call(QObject *object, const char *slot)
+T call(QObject *object, const QByteArray &slot)
 {
     T result{};
-    const bool invoked = QMetaObject::invokeMethod(object, slot, Qt::DirectConnection,
-                                                   QGenericReturnArgument(QMetaType::fromType<T>().name(), &result));
-    if (!invoked)
-        qWarning("cannot invoke %s", slot);
+    if (!QMetaObject::invokeMethod(object, slot.constData(), Qt::DirectConnection,
+                                   QGenericReturnArgument(QMetaType::fromType<T>().name(), &result)))
+        qWarning("cannot invoke %s", slot.constData());
     return result;
+}
+
+std::unique_ptr<ASF_RMCP_Packet> record(const QByteArray &bytes, int protocolType, int direction)
+{
+    auto p = std::make_unique<ASF_RMCP_Packet>(3723004);
+    p->setProtocolType(protocolType);
+    p->setProtocol(protocolType == ProtocolRmcpRsp ? QStringLiteral("RMCP/RSP") : QStringLiteral("RMCP"));
+    p->setDirection(direction);
+    p->setData(bytes);
+    return p;
+}
+
+// What a detail view shows: its title, the checked indicators, and
+// "value|tool tip" of the named boxes.
+QStringList shown(QWidget *view, std::initializer_list<const char *> boxes)
+{
+    QStringList out{view->findChild<QLabel *>("titleLabel")->text()};
+    for (const QRadioButton *button : view->findChildren<QRadioButton *>()) {
+        if (button->isChecked())
+            out << button->objectName();
+    }
+    for (const char *name : boxes) {
+        const auto *box = view->findChild<QLineEdit *>(QLatin1String(name));
+        out << (box ? box->text() + QLatin1Char('|') + box->toolTip() : QStringLiteral("no box ") + name);
+    }
+    return out;
+}
+
+// Sampled inside the frame, left of any text.
+QColor colour(QWidget *view, const char *name)
+{
+    QWidget *w = view->findChild<QWidget *>(QLatin1String(name));
+    return w ? QColor(w->grab().toImage().pixel(3, w->height() / 2)) : QColor();
 }
 
 } // namespace
@@ -52,182 +74,168 @@ class TestRmcpPacket : public QObject
     Q_OBJECT
 
 private slots:
-    void newRecord();
     void scriptSlotsInOrder();
-    void slotsReadFields();
-    void fieldStatusSlots();
+    void slotsReachTheirFields();
     void cloneKeepsEverything();
-    void textFormsAgree();
+    void detailView();
+    void wrappedAcknowledgeView();
 };
-
-void TestRmcpPacket::newRecord()
-{
-    ASF_RMCP_Packet p(42);
-    QCOMPARE(p.protocolType(), 3);
-    QCOMPARE(p.protocol(), QStringLiteral("RMCP"));
-    QCOMPARE(p.direction(), 1);
-    QCOMPARE(p.status(), 1);
-    QCOMPARE(p.info(), QString());
-    QCOMPARE(p.timestamp(), 42u);
-    for (const FieldStatus &s : p.fields().statuses) {
-        QCOMPARE(s.status, 1);
-        QVERIFY(s.text.isEmpty());
-    }
-    QCOMPARE(p.getVersion(), 0);
-    QVERIFY(!p.isAcknowledge());
-    QVERIFY(!p.haveRspTail());
-    // An empty info takes the first finding without a separator.
-    p.appendInfo(QStringLiteral("x"));
-    QCOMPARE(p.info(), QStringLiteral("x"));
-    p.appendInfo(QStringLiteral("y"));
-    QCOMPARE(p.info(), QStringLiteral("x -y"));
-}
 
 void TestRmcpPacket::scriptSlotsInOrder()
 {
     QStringList expected{"isAcknowledge()", "isResponse()"};
-    for (const char *field : statusFields) {
+    for (const char *field : {"Version", "Reserved1", "SequenceNr", "MessageClass", "IanaEnterpriseNr", "MessageType",
+                              "MessageTag", "Reserved2", "DataLength", "RmcpData", "RspSessionId", "RspSequenceNumber",
+                              "RspPad", "RspPadLength", "RspNextHeader", "RspIntegrityData"}) {
         const QString f = QLatin1String(field);
         expected << "get" + f + "()" << "get" + f + "Status()" << "set" + f + "Status(int)"
                  << "get" + f + "StatusText()" << "set" + f + "StatusText(QString)";
     }
     expected << "haveRspTail()";
     QCOMPARE(expected.size(), 83);
-
     const QMetaObject &meta = ASF_RMCP_Packet::staticMetaObject;
     QStringList slotList;
-    QMap<QString, QString> returnTypes;
     for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
-        const QMetaMethod m = meta.method(i);
-        if (m.methodType() == QMetaMethod::Slot && m.access() == QMetaMethod::Public) {
-            slotList << QString::fromLatin1(m.methodSignature());
-            returnTypes[QString::fromLatin1(m.name())] = QLatin1String(m.typeName());
-        }
+        if (meta.method(i).methodType() == QMetaMethod::Slot && meta.method(i).access() == QMetaMethod::Public)
+            slotList << QString::fromLatin1(meta.method(i).methodSignature());
     }
     QCOMPARE(slotList, expected);
-    QCOMPARE(returnTypes["getVersion"], QStringLiteral("int"));
-    QCOMPARE(returnTypes["getIanaEnterpriseNr"], QStringLiteral("double"));
-    QCOMPARE(returnTypes["getRmcpData"], QStringLiteral("QByteArray"));
-    QCOMPARE(returnTypes["getRspSessionId"], QStringLiteral("double"));
-    QCOMPARE(returnTypes["getRspPadLength"], QStringLiteral("double"));
-    QCOMPARE(returnTypes["getRspIntegrityData"], QStringLiteral("QByteArray"));
-    QCOMPARE(returnTypes["getVersionStatusText"], QStringLiteral("QString"));
-    QCOMPARE(returnTypes["haveRspTail"], QStringLiteral("bool"));
-    // The record's own slots come first, from the base class.
-    QVERIFY(meta.indexOfSlot("getAsfPacketInfo()") >= 0);
 }
 
-void TestRmcpPacket::slotsReadFields()
+void TestRmcpPacket::slotsReachTheirFields()
 {
-    ASF_RMCP_Packet p(0);
-    p.setProtocolType(4);
-    p.setProtocol(QStringLiteral("RMCP/RSP"));
-    QByteArray bytes = sessionPong();
-    bytes[bytes.size() - 14] = char(0xff); // Pad Length -1
-    p.setData(bytes);
+    // Every value as scripts get it, from a datagram whose fields all differ:
+    // 32-bit values and Pad Length (0xFF, read signed) as numbers that do not
+    // wrap. A slot of another return type fails the call.
+    const QByteArray bytes = hex("01 02 03 04 00 00 11 be 40 05 07 10") + QByteArray(16, '\x01');
+    const auto p = record(rsp(0x81020304, 0x0A0B0C0D, bytes, trailer("00 00 ff 09")), ProtocolRmcpRsp, 0);
+    ASF_RMCP_Packet *r = p.get();
+    QCOMPARE((QVariantList{call<int>(r, "getVersion"), call<int>(r, "getReserved1"), call<int>(r, "getSequenceNr"),
+                           call<int>(r, "getMessageClass"), call<double>(r, "getIanaEnterpriseNr"),
+                           call<int>(r, "getMessageType"), call<int>(r, "getMessageTag"), call<int>(r, "getReserved2"),
+                           call<int>(r, "getDataLength"), call<QByteArray>(r, "getRmcpData"),
+                           call<double>(r, "getRspSessionId"), call<double>(r, "getRspSequenceNumber"),
+                           call<QByteArray>(r, "getRspPad"), call<double>(r, "getRspPadLength"),
+                           call<int>(r, "getRspNextHeader"), call<QByteArray>(r, "getRspIntegrityData")}),
+             (QVariantList{1, 2, 3, 4, 4542.0, 0x40, 5, 7, 16, QByteArray(16, '\x01'), double(0x81020304),
+                           double(0x0A0B0C0D), QByteArray(2, '\0'), -1.0, 9, QByteArray(12, char(0xAA))}));
+    QCOMPARE(call<QString>(r, "getRspPadLengthStatusText"), QStringLiteral("Length -1 not equal calculated length 2"));
 
-    QCOMPARE(call<double>(&p, "getRspSessionId"), double(0x01020304));
-    QCOMPARE(call<double>(&p, "getRspSequenceNumber"), double(0x0A0B0C0D));
-    QCOMPARE(call<double>(&p, "getRspPadLength"), -1.0);
-    QCOMPARE(call<int>(&p, "getRspNextHeader"), 6);
-    QCOMPARE(call<QByteArray>(&p, "getRspPad"), hex("00 00"));
-    QCOMPARE(call<QByteArray>(&p, "getRspIntegrityData"), falseIntegrityData());
-    QCOMPARE(call<bool>(&p, "haveRspTail"), true);
-    QCOMPARE(call<int>(&p, "getMessageTag"), 7);
-    QCOMPARE(call<QByteArray>(&p, "getRmcpData"), QByteArray(16, '\x01'));
-    QCOMPARE(call<bool>(&p, "isResponse"), true);
-    QCOMPARE(call<int>(&p, "getRspPadLengthStatus"), -1);
-    QCOMPARE(call<QString>(&p, "getRspPadLengthStatusText"), QStringLiteral("Length -1 not equal calculated length 2"));
-    QCOMPARE(p.info(), QStringLiteral("Presence Pong\t -error: RSP Pad Length"));
-    QCOMPARE(call<int>(&p, "getAsfPacketStatus"), -1);
-}
-
-void TestRmcpPacket::fieldStatusSlots()
-{
-    ASF_RMCP_Packet p(0);
-    p.setData(composeRequest(SendListRequest::PresencePing, 1, 2));
-    QVERIFY(QMetaObject::invokeMethod(&p, "setMessageTagStatus", Q_ARG(int, -1)));
-    QVERIFY(QMetaObject::invokeMethod(&p, "setMessageTagStatusText", Q_ARG(QString, QStringLiteral("expected 0x08"))));
-    QCOMPARE(p.getMessageTagStatus(), -1);
-    QCOMPARE(p.getMessageTagStatusText(), QStringLiteral("expected 0x08"));
-    // A field's status is the field's: the record stays as its check left it.
-    QCOMPARE(p.status(), 1);
-    // Each slot family reaches its own field only.
-    p.setRspIntegrityDataStatus(0);
-    QCOMPARE(p.getRspIntegrityDataStatus(), 0);
-    QCOMPARE(p.getRspNextHeaderStatus(), 1);
-    QCOMPARE(p.fields().status(FieldId::RspIntegrityData).status, 0);
-    QCOMPARE(p.fields().status(FieldId::MessageTag).text, QStringLiteral("expected 0x08"));
+    // Each field's slots reach that field; the record keeps the status its check gave it.
+    for (int i = 0; i < FieldCount; ++i) {
+        const QByteArray status = "set" + QByteArray(fieldName(FieldId(i))) + "Status", text = status + "Text";
+        QVERIFY(QMetaObject::invokeMethod(r, status.constData(), Q_ARG(int, i % 2)));
+        QVERIFY(QMetaObject::invokeMethod(r, text.constData(), Q_ARG(QString, QString::number(i))));
+    }
+    for (int i = 0; i < FieldCount; ++i) {
+        const QByteArray name = fieldName(FieldId(i));
+        QCOMPARE(r->fields().status(FieldId(i)).text, QString::number(i));
+        QCOMPARE(call<QString>(r, "get" + name + "StatusText"), QString::number(i));
+        QCOMPARE(call<int>(r, "get" + name + "Status"), i % 2);
+    }
+    QCOMPARE(r->status(), ASF_PACKET_ERROR);
 }
 
 void TestRmcpPacket::cloneKeepsEverything()
 {
-    ASF_RMCP_Packet p(3723004);
-    p.setProtocolType(4);
-    p.setProtocol(QStringLiteral("RMCP/RSP"));
-    p.setDirection(2);
-    p.setData(sessionPong());
-    p.setTrailerLength(24);
+    const auto p = record(rsp(0x01020304, 0x0A0B0C0D, pong, trailer("00 00 02 06")), ProtocolRmcpRsp, 2);
+    p->setTrailerLength(24);
     // Findings marked after the check, as a session or the handler do.
-    p.setRspIntegrityDataStatus(-1);
-    p.setRspIntegrityDataStatusText(QStringLiteral("error: Integrity data mismatch"));
-    p.setSequenceNrStatus(0);
-    p.setSequenceNrStatusText(QStringLiteral("expected 2"));
-    p.error(QStringLiteral("error: Integrity data mismatch"));
+    p->setRspIntegrityDataStatusText(QStringLiteral("error: Integrity data mismatch"));
+    p->setSequenceNrStatus(0);
+    p->error(QStringLiteral("error: Integrity data mismatch"));
 
-    const std::unique_ptr<ASF_Packet> copy = p.clone();
+    const std::unique_ptr<ASF_Packet> copy = p->clone();
     auto *c = qobject_cast<ASF_RMCP_Packet *>(copy.get());
     QVERIFY(c);
     QCOMPARE(c->parent(), nullptr);
-    QCOMPARE(c->timestamp(), p.timestamp());
-    QCOMPARE(c->protocolType(), 4);
-    QCOMPARE(c->protocol(), QStringLiteral("RMCP/RSP"));
-    QCOMPARE(c->direction(), 2);
-    QCOMPARE(c->data(), p.data());
-    QCOMPARE(c->info(), p.info());
-    QCOMPARE(c->status(), -1);
-    QCOMPARE(c->trailerLength(), 24);
-    // Parsed as a wrapped message, not as a plain one.
-    QCOMPARE(c->getRspSessionId(), double(0x01020304));
-    QVERIFY(c->haveRspTail());
-    QCOMPARE(c->getMessageTypeStatus(), 1);
-    QCOMPARE(c->messageTypeName(), QStringLiteral("Presence Pong"));
-    QCOMPARE(c->getRspIntegrityDataStatusText(), QStringLiteral("error: Integrity data mismatch"));
-    QCOMPARE(c->getSequenceNrStatus(), 0);
-    QCOMPARE(c->getSequenceNrStatusText(), QStringLiteral("expected 2"));
-    QCOMPARE(c->textForm(), p.textForm());
-
-    // A plain record is checked again on its copy.
-    ASF_RMCP_Packet plain(5);
-    plain.setData(hex("06 00 05 86 00"));
-    const std::unique_ptr<ASF_Packet> plainCopy = plain.clone();
-    QCOMPARE(plainCopy->info(), QStringLiteral("Acknowledge\t -error: wrong size of Ack Packet"));
-    QCOMPARE(plainCopy->protocolType(), 3);
+    // Parsed as a wrapped message (session ID, trailer), not as a plain one.
+    const auto state = [](ASF_RMCP_Packet *r) {
+        return QVariantList{r->timestamp(), r->protocolType(), r->protocol(), r->direction(), r->data(),
+                            r->info(), r->status(), r->trailerLength(), r->getRspSessionId(), r->haveRspTail(),
+                            r->getRspIntegrityDataStatusText(), r->getSequenceNrStatus(), r->textForm()};
+    };
+    QCOMPARE(state(c), state(p.get()));
 }
 
-void TestRmcpPacket::textFormsAgree()
+void TestRmcpPacket::detailView()
 {
-    ASF_RMCP_Packet p(0);
-    p.setData(hex("05 00 05 06 00 00 11 be 42 07 00 04 03 01 00 00"));
-    const QString text = p.textForm();
-    QVERIFY(text.startsWith(QStringLiteral("!!\tVersion:\t\t\t0x05\tshould be set to 0x06; ASF RMCP Version 1\n")));
-    QVERIFY(text.contains(QStringLiteral("\tSystem State: 0x03\n")));
+    QWidget frame;
+    frame.resize(900, 500);
+    // Version error, Data Length warning: an Open Session Request of 24 bytes.
+    const auto p = record(hex("05 00 05 06 00 00 11 be 83 07 00 18 11 22 33 44 01 00 00 08 01 00 00 00"
+                              "02 00 00 08 01 00 00 00 aa bb cc dd"),
+                          ProtocolRmcp, 0);
+    QWidget *view = p->createView(&frame);
+    QVERIFY(qobject_cast<RMCP_Display *>(view) && view->parentWidget() == &frame);
+    QCOMPARE(view->objectName() + QLatin1Char('|') + view->windowTitle(), QStringLiteral("RMCP_DISPLAY|RMCP Display"));
+    QCOMPARE(shown(view, {"RCMPPacketVersion", "RCMPPacketReserved1", "RCMPPacketSequenceNr", "RCMPPacketMessageClass",
+                          "RCMPPacketIANANr", "RCMPPacketMessageType", "RCMPPacketMessageTag", "RCMPPacketReserved2",
+                          "RCMPPacketDataLength"}),
+             QStringList({"<b> <font color=\"#5265d0\" size=\"+1\">RMCP: Open Session Request</font></b>",
+                          "RCMPPacketDirectionReceived", "RCMPPacketTypeRequest",
+                          "05|should be set to 0x06; ASF RMCP Version 1", "00|", "05|", "06|", "00 00 11 BE|",
+                          "83|Open Session Request", "07|", "00|",
+                          "18|Warning: Check data size for type of message"}));
+    // The decoded data without leading tabs, undecoded bytes in labelled rows.
+    QCOMPARE(view->findChild<QTextEdit *>("RCMPPacketData")->toPlainText(),
+             QStringLiteral("Mgt Console Session ID: 11 22 33 44\nAuthentication Payload(s):\n"
+                            "-\t01 00 00 08 01 00 00 00\nIntegrity Payload(s):\n-\t02 00 00 08 01 00 00 00\n"
+                            "Unkown data:\n20 - 29:        AA BB CC DD"));
+    // A plain message has no RSP part to show.
+    QVERIFY(view->findChild<QWidget *>("RSP_Generic")->isHidden());
 
-    QString streamed;
-    QTextStream stream(&streamed);
-    p.writeToStream(stream);
-    stream.flush();
-    QCOMPARE(streamed, text);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    const QColor plain = QLineEdit().palette().color(QPalette::Base);
+    QCOMPARE(colour(view, "RCMPPacketVersion"), QColor(255, 85, 85));
+    QCOMPARE(colour(view, "RCMPPacketDataLength"), QColor(255, 255, 127));
+    QCOMPARE(colour(view, "RCMPPacketMessageTag"), plain);
 
-    FILE *file = std::tmpfile();
-    QVERIFY(file);
-    p.writeToFile(file);
-    std::fflush(file);
-    std::rewind(file);
-    QByteArray written(4096, '\0');
-    written.resize(qsizetype(std::fread(written.data(), 1, size_t(written.size()), file)));
-    std::fclose(file);
-    QCOMPARE(QString::fromLatin1(written), text);
+    // The hex page, and back; retranslating keeps the button naming the other page.
+    auto *button = view->findChild<QPushButton *>("displayHex_button");
+    auto *stack = view->findChild<QStackedWidget *>();
+    auto *hexEdit = view->findChild<QTextEdit *>("textEditHex");
+    QCOMPARE(button->text(), QStringLiteral("Hex"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(stack->currentWidget()->isAncestorOf(hexEdit));
+    QCOMPARE(hexEdit->toPlainText(), QStringLiteral("0 - 15:         05 00 05 06  00 00 11 be  83 07 00 18  11 22 33 44\n"
+                                                    "16 - 31:        01 00 00 08  01 00 00 00  02 00 00 08  01 00 00 00\n"
+                                                    "32 - 47:        aa bb cc dd"));
+    QMetaObject::invokeMethod(view, "languageChange");
+    QCOMPARE(button->text(), QStringLiteral("Info"));
+    QMetaObject::invokeMethod(view, "displayHex");
+    QCOMPARE(button->text(), QStringLiteral("Hex"));
+    QVERIFY(stack->currentWidget()->isAncestorOf(view->findChild<QLineEdit *>("RCMPPacketVersion")));
+
+    // The same view shows the next record afresh.
+    const auto next = record(pong, ProtocolRmcp, 2);
+    qobject_cast<RMCP_Display *>(view)->showModel(
+        displayModel(next->fields(), next->data(), next->protocolType(), next->protocol(), 2));
+    QCOMPARE(shown(view, {"RCMPPacketVersion"}).mid(1),
+             QStringList({"RCMPPacketDirectionSent", "RCMPPacketTypeResponse", "06|"}));
+    QCOMPARE(colour(view, "RCMPPacketVersion"), plain);
+}
+
+void TestRmcpPacket::wrappedAcknowledgeView()
+{
+    const auto p = record(rsp(0x01020304, 5, hex("06 00 09 86"), trailer("00 00 03 06")), ProtocolRmcpRsp, 2);
+    std::unique_ptr<QWidget> view(p->createView(nullptr));
+    QVERIFY(!view->findChild<QWidget *>("RSP_Generic")->isHidden());
+    // An acknowledge has no ASF header: its boxes stay empty.
+    QCOMPARE(shown(view.get(), {"rspSessionID", "rspSequenceNumber", "rspPad", "rspPadLength", "rspNextHeader",
+                                "rspIntegrityData", "RCMPPacketSequenceNr", "RCMPPacketIANANr"}),
+             QStringList({"<b> <font color=\"#5265d0\" size=\"+1\">RMCP/RSP: Acknowledge</font></b>",
+                          "RCMPPacketDirectionSent", "RCMPPacketTypeAck", "01 02 03 04|", "00 00 00 05|", "00 00|",
+                          "03|Length 3 not equal calculated length 2", "06|", "AA AA AA AA AA AA AA AA AA AA AA AA|",
+                          "09|", "|"}));
+
+    // Without its trailer, the trailer boxes are marked.
+    const QByteArray cut = rsp(1, 0, message(TypePresencePing), hex("00 00 02"));
+    const DisplayModel m = displayModel(check(cut, ProtocolRmcpRsp).fields, cut, ProtocolRmcpRsp, "RMCP/RSP", 0);
+    for (FieldId id : {FieldId::RspPad, FieldId::RspPadLength, FieldId::RspNextHeader, FieldId::RspIntegrityData})
+        QCOMPARE(QString::number(m.box(id).status) + m.box(id).toolTip, QStringLiteral("-1missing or wrong packet size"));
+    QCOMPARE(m.box(FieldId::RspSessionId).status, ASF_PACKET_OK);
 }
 
 QTEST_MAIN(TestRmcpPacket)
