@@ -11,28 +11,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "toolrun.h"
+
 using namespace pettest;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QString out, err;
-};
-
-Run check(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(VELQUOR_CHECK_BINARY), arguments);
-    Run run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromLatin1(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
-}
+using Run = velquor::test::ToolRun;
+const auto check = velquor::test::runCheckTool;
 
 // The row headers of the printed blocks, in order: number, protocol, time,
 // direction and info, joined by '|'.

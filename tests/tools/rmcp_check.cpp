@@ -9,24 +9,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "toolrun.h"
+
 using namespace velquor::rmcp;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QString out, err;
-};
-
-Run check(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(VELQUOR_CHECK_BINARY), arguments);
-    const bool ended = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
-    return {ended ? process.exitCode() : -1, QString::fromLatin1(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
+using Run = velquor::test::ToolRun;
+const auto check = velquor::test::runCheckTool;
 
 const QString dashes = QString(84, QLatin1Char('-'));
 
