@@ -3,10 +3,10 @@
 
 #include "rmcptest.h"
 
-#include "asfrmcppacket.h"
-#include "rmcptables.h"
-#include "rmcpdisplay.h"
-#include "rmcpdisplaymodel.h"
+#include "rmcp/asfrmcppacket.h"
+#include "rmcp/rmcptables.h"
+#include "rmcp/rmcpdisplay.h"
+#include "rmcp/rmcpdisplaymodel.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -60,11 +60,13 @@ QStringList shown(QWidget *view, std::initializer_list<const char *> boxes)
     return out;
 }
 
-// Sampled inside the frame, left of any text.
+// Sampled inside the frame, right of the text: the box's own colour whatever the font.
 QColor colour(QWidget *view, const char *name)
 {
     QWidget *w = view->findChild<QWidget *>(QLatin1String(name));
-    return w ? QColor(w->grab().toImage().pixel(3, w->height() / 2)) : QColor();
+    if (!w)
+        return QColor();
+    return QColor(w->grab().toImage().pixel(w->width() - 4, w->height() / 2));
 }
 
 } // namespace

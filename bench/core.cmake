@@ -1,2 +1,0 @@
-add_executable(bench_packetlog ${CMAKE_CURRENT_LIST_DIR}/packetlog_bench.cpp)
-target_link_libraries(bench_packetlog PRIVATE velquor_core_widgets)
