@@ -5,11 +5,11 @@
 //
 // Targets: append under 2 s, save under 3 s, peak resident under 150 MB.
 
-#include "asflogger.h"
-#include "asfpacket.h"
-#include "logclock.h"
-#include "packetlogmodel.h"
-#include "tracelog.h"
+#include "core/asflogger.h"
+#include "core/asfpacket.h"
+#include "core/logclock.h"
+#include "core/packetlogmodel.h"
+#include "core/tracelog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

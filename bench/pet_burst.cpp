@@ -7,12 +7,12 @@
 //
 // Usage: bench_pet_burst [--count N] [--window W]
 
-#include "asflogger.h"
-#include "asfpethandler.h"
-#include "packetlogmodel.h"
-#include "petconfig.h"
-#include "pettestutil.h"
-#include "tracelog.h"
+#include "core/asflogger.h"
+#include "pet/asfpethandler.h"
+#include "core/packetlogmodel.h"
+#include "pet/petconfig.h"
+#include "support/pettrapbuilder.h"
+#include "core/tracelog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
-#include "mainwidow.h"
-#include "standardhandlers.h"
+#include "app/mainwidow.h"
+#include "app/standardhandlers.h"
 
 #include <QApplication>
 

@@ -1,11 +1,11 @@
-#include "mainwidow.h"
+#include "app/mainwidow.h"
 
-#include "aboutdialog.h"
-#include "asflogger.h"
-#include "helpwindow.h"
-#include "imagesource.h"
-#include "logconfig.h"
-#include "tracelog.h"
+#include "help/aboutdialog.h"
+#include "core/asflogger.h"
+#include "help/helpwindow.h"
+#include "core/imagesource.h"
+#include "core/logconfig.h"
+#include "core/tracelog.h"
 
 #include <QAction>
 #include <QCloseEvent>

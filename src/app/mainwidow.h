@@ -1,8 +1,8 @@
 #pragma once
 
-#include "logclock.h"
-#include "pagehandler.h"
-#include "pages.h"
+#include "core/logclock.h"
+#include "app/pagehandler.h"
+#include "app/pages.h"
 
 #include <QColor>
 #include <QMainWindow>

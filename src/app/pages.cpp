@@ -1,6 +1,6 @@
-#include "pages.h"
+#include "app/pages.h"
 
-#include "imagesource.h"
+#include "core/imagesource.h"
 
 #include <QComboBox>
 #include <QEvent>

@@ -1,8 +1,8 @@
-#include "petpagehandler.h"
+#include "app/petpagehandler.h"
 
-#include "asfpethandler.h"
-#include "mainwidow.h"
-#include "petconfig.h"
+#include "pet/asfpethandler.h"
+#include "app/mainwidow.h"
+#include "pet/petconfig.h"
 
 #include <QLabel>
 #include <QLineEdit>

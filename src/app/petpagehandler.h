@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pagehandler.h"
+#include "app/pagehandler.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
-#include "standardhandlers.h"
+#include "app/standardhandlers.h"
 
-#include "mainwidow.h"
-#include "petpagehandler.h"
+#include "app/mainwidow.h"
+#include "app/petpagehandler.h"
 
 namespace velquor {
 

@@ -1,11 +1,11 @@
-#include "asflogger.h"
+#include "core/asflogger.h"
 
-#include "asfpacket.h"
-#include "logfileformat.h"
-#include "packetlogmodel.h"
-#include "textformat.h"
-#include "trace.h"
-#include "tracelog.h"
+#include "core/asfpacket.h"
+#include "core/logfileformat.h"
+#include "core/packetlogmodel.h"
+#include "core/textformat.h"
+#include "core/trace.h"
+#include "core/tracelog.h"
 
 #include <QApplication>
 #include <QDialog>

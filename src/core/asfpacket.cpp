@@ -1,7 +1,7 @@
-#include "asfpacket.h"
+#include "core/asfpacket.h"
 
-#include "logfileformat.h"
-#include "textformat.h"
+#include "core/logfileformat.h"
+#include "core/textformat.h"
 
 #include <QRegularExpression>
 #include <QTextEdit>

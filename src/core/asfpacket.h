@@ -1,7 +1,7 @@
 #pragma once
 
-#include "packetstatus.h"
-#include "rowtree.h"
+#include "core/packetstatus.h"
+#include "core/rowtree.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "datagramsocket.h"
+#include "core/datagramsocket.h"
 
 #include <QUdpSocket>
 #include <QVariant>

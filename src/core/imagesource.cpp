@@ -1,4 +1,4 @@
-#include "imagesource.h"
+#include "core/imagesource.h"
 
 #include <QPixmapCache>
 

@@ -1,4 +1,4 @@
-#include "logconfig.h"
+#include "core/logconfig.h"
 
 #include <QCheckBox>
 #include <QFileDialog>

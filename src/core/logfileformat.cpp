@@ -1,6 +1,6 @@
-#include "logfileformat.h"
+#include "core/logfileformat.h"
 
-#include "textformat.h"
+#include "core/textformat.h"
 
 #include <QStringList>
 

@@ -1,8 +1,8 @@
-#include "packetlogmodel.h"
+#include "core/packetlogmodel.h"
 
-#include "asfpacket.h"
-#include "imagesource.h"
-#include "textformat.h"
+#include "core/asfpacket.h"
+#include "core/imagesource.h"
+#include "core/textformat.h"
 
 #include <QIcon>
 #include <algorithm>

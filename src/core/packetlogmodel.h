@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logfileformat.h"
+#include "core/logfileformat.h"
 
 #include <QAbstractTableModel>
 #include <memory>

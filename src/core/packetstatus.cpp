@@ -1,7 +1,7 @@
-#include "packetstatus.h"
+#include "core/packetstatus.h"
 
-#include "textformat.h"
-#include "trace.h"
+#include "core/textformat.h"
+#include "core/trace.h"
 
 #include <cstdarg>
 

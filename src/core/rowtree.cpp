@@ -1,4 +1,4 @@
-#include "rowtree.h"
+#include "core/rowtree.h"
 
 namespace velquor {
 

@@ -1,6 +1,6 @@
-#include "rowtreeview.h"
+#include "core/rowtreeview.h"
 
-#include "imagesource.h"
+#include "core/imagesource.h"
 
 #include <QHeaderView>
 #include <QIcon>

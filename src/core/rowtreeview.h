@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rowtree.h"
+#include "core/rowtree.h"
 
 #include <QStringList>
 

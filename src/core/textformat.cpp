@@ -1,4 +1,4 @@
-#include "textformat.h"
+#include "core/textformat.h"
 
 #include <cstdio>
 #include <vector>

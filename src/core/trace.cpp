@@ -1,6 +1,6 @@
-#include "trace.h"
+#include "core/trace.h"
 
-#include "textformat.h"
+#include "core/textformat.h"
 
 #include <QMessageLogger>
 #include <cstdarg>

@@ -1,4 +1,4 @@
-#include "tracebuffer.h"
+#include "core/tracebuffer.h"
 
 namespace velquor {
 

@@ -1,4 +1,4 @@
-#include "tracelog.h"
+#include "core/tracelog.h"
 
 #include <QCoreApplication>
 #include <QPlainTextEdit>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tracebuffer.h"
+#include "core/tracebuffer.h"
 
 #include <QObject>
 #include <QPointer>

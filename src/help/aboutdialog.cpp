@@ -1,6 +1,6 @@
-#include "aboutdialog.h"
+#include "help/aboutdialog.h"
 
-#include "imagesource.h"
+#include "core/imagesource.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

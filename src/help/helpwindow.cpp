@@ -1,4 +1,4 @@
-#include "helpwindow.h"
+#include "help/helpwindow.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,11 +1,11 @@
-#include "asfpethandler.h"
+#include "pet/asfpethandler.h"
 
-#include "asflogger.h"
-#include "asfpetpacket.h"
-#include "imagesource.h"
-#include "petconfig.h"
-#include "pettrace.h"
-#include "trace.h"
+#include "core/asflogger.h"
+#include "pet/asfpetpacket.h"
+#include "core/imagesource.h"
+#include "pet/petconfig.h"
+#include "pet/pettrace.h"
+#include "core/trace.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "datagramsocket.h"
-#include "logclock.h"
-#include "petanalysis.h"
+#include "core/datagramsocket.h"
+#include "core/logclock.h"
+#include "pet/petanalysis.h"
 
 #include <QHostAddress>
 #include <QObject>

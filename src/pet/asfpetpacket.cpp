@@ -1,7 +1,7 @@
-#include "asfpetpacket.h"
+#include "pet/asfpetpacket.h"
 
-#include "petpresentation.h"
-#include "rowtreeview.h"
+#include "pet/petpresentation.h"
+#include "core/rowtreeview.h"
 
 #include <QTreeWidget>
 

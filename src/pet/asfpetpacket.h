@@ -1,8 +1,8 @@
 #pragma once
 
-#include "asfpacket.h"
-#include "pettrap.h"
-#include "rowtree.h"
+#include "core/asfpacket.h"
+#include "pet/pettrap.h"
+#include "core/rowtree.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "asn1.h"
+#include "pet/asn1.h"
 
-#include "trace.h"
+#include "core/trace.h"
 
 namespace velquor::asn1 {
 

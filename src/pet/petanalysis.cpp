@@ -1,7 +1,7 @@
-#include "petanalysis.h"
+#include "pet/petanalysis.h"
 
-#include "packetstatus.h"
-#include "textformat.h"
+#include "core/packetstatus.h"
+#include "core/textformat.h"
 
 #include <algorithm>
 #include <cmath>

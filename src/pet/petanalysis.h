@@ -1,7 +1,7 @@
 #pragma once
 
-#include "logclock.h"
-#include "logsink.h"
+#include "core/logclock.h"
+#include "core/logsink.h"
 
 #include <QByteArray>
 #include <QString>

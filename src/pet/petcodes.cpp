@@ -1,4 +1,4 @@
-#include "petcodes.h"
+#include "pet/petcodes.h"
 
 namespace velquor::pet {
 

@@ -1,7 +1,7 @@
-#include "petconfig.h"
+#include "pet/petconfig.h"
 
-#include "asfpethandler.h"
-#include "datagramsocket.h"
+#include "pet/asfpethandler.h"
+#include "core/datagramsocket.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

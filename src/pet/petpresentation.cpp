@@ -1,6 +1,6 @@
-#include "petpresentation.h"
+#include "pet/petpresentation.h"
 
-#include "petcodes.h"
+#include "pet/petcodes.h"
 
 #include <cstdarg>
 

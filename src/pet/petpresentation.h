@@ -1,7 +1,7 @@
 #pragma once
 
-#include "pettrap.h"
-#include "rowtree.h"
+#include "pet/pettrap.h"
+#include "core/rowtree.h"
 
 #include <QString>
 

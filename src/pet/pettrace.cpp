@@ -1,4 +1,4 @@
-#include "pettrace.h"
+#include "pet/pettrace.h"
 
 namespace velquor::pet {
 

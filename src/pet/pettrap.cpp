@@ -1,8 +1,8 @@
-#include "pettrap.h"
+#include "pet/pettrap.h"
 
-#include "asn1.h"
-#include "packetstatus.h"
-#include "petcodes.h"
+#include "pet/asn1.h"
+#include "core/packetstatus.h"
+#include "pet/petcodes.h"
 
 namespace velquor::pet {
 

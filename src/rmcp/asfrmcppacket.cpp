@@ -1,10 +1,10 @@
-#include "asfrmcppacket.h"
+#include "rmcp/asfrmcppacket.h"
 
-#include "rmcpcheck.h"
-#include "rmcpdisplay.h"
-#include "rmcpdisplaymodel.h"
-#include "rmcplayout.h"
-#include "rmcptext.h"
+#include "rmcp/rmcpcheck.h"
+#include "rmcp/rmcpdisplay.h"
+#include "rmcp/rmcpdisplaymodel.h"
+#include "rmcp/rmcplayout.h"
+#include "rmcp/rmcptext.h"
 
 using namespace velquor::rmcp;
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "asfpacket.h"
-#include "rmcpfields.h"
+#include "core/asfpacket.h"
+#include "rmcp/rmcpfields.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "rmcpcheck.h"
+#include "rmcp/rmcpcheck.h"
 
-#include "rmcplayout.h"
-#include "rmcptables.h"
+#include "rmcp/rmcplayout.h"
+#include "rmcp/rmcptables.h"
 
 #include <QtEndian>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "packetstatus.h"
-#include "rmcpfields.h"
+#include "core/packetstatus.h"
+#include "rmcp/rmcpfields.h"
 
 #include <QByteArrayView>
 

@@ -1,6 +1,6 @@
-#include "rmcpcompose.h"
+#include "rmcp/rmcpcompose.h"
 
-#include "rmcptables.h"
+#include "rmcp/rmcptables.h"
 
 #include <QtEndian>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rmcplayout.h"
+#include "rmcp/rmcplayout.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

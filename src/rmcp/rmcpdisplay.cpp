@@ -1,4 +1,4 @@
-#include "rmcpdisplay.h"
+#include "rmcp/rmcpdisplay.h"
 
 #include <QFrame>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rmcpdisplaymodel.h"
+#include "rmcp/rmcpdisplaymodel.h"
 
 #include <QWidget>
 #include <array>

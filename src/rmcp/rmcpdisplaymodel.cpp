@@ -1,8 +1,8 @@
-#include "rmcpdisplaymodel.h"
+#include "rmcp/rmcpdisplaymodel.h"
 
-#include "rmcplayout.h"
-#include "rmcptext.h"
-#include "textformat.h"
+#include "rmcp/rmcplayout.h"
+#include "rmcp/rmcptext.h"
+#include "core/textformat.h"
 
 #include <QStringList>
 #include <QtEndian>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rmcpfields.h"
+#include "rmcp/rmcpfields.h"
 
 #include <QByteArrayView>
 #include <QString>

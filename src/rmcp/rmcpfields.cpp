@@ -1,4 +1,4 @@
-#include "rmcpfields.h"
+#include "rmcp/rmcpfields.h"
 
 namespace velquor::rmcp {
 

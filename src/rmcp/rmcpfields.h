@@ -1,6 +1,6 @@
 #pragma once
 
-#include "packetstatus.h"
+#include "core/packetstatus.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "rmcptables.h"
+#include "rmcp/rmcptables.h"
 
 namespace velquor::rmcp {
 

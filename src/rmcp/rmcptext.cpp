@@ -1,8 +1,8 @@
-#include "rmcptext.h"
+#include "rmcp/rmcptext.h"
 
-#include "rmcplayout.h"
-#include "rmcptables.h"
-#include "textformat.h"
+#include "rmcp/rmcplayout.h"
+#include "rmcp/rmcptables.h"
+#include "core/textformat.h"
 
 #include <QtEndian>
 

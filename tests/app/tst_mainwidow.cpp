@@ -2,13 +2,13 @@
 // deferred start-up, the Trace Log page's save and clear, and the windows the
 // menus open. Each test runs in a fresh working directory.
 
-#include "aboutdialog.h"
-#include "asflogger.h"
-#include "helpwindow.h"
-#include "imagesource.h"
-#include "logconfig.h"
-#include "mainwidow.h"
-#include "tracelog.h"
+#include "help/aboutdialog.h"
+#include "core/asflogger.h"
+#include "help/helpwindow.h"
+#include "core/imagesource.h"
+#include "core/logconfig.h"
+#include "app/mainwidow.h"
+#include "core/tracelog.h"
 
 #include <QAction>
 #include <QApplication>

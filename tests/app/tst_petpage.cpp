@@ -1,16 +1,16 @@
 // The PET page wired to the real PET handler: start-up defaults, connecting
 // from the page, traffic into the page's log, the detail view, clear and save.
 
-#include "asflogger.h"
-#include "packetstatus.h"
-#include "asfpethandler.h"
-#include "mainwidow.h"
-#include "packetlogmodel.h"
-#include "petconfig.h"
-#include "petpagehandler.h"
-#include "pettestutil.h"
-#include "standardhandlers.h"
-#include "tracelog.h"
+#include "core/asflogger.h"
+#include "core/packetstatus.h"
+#include "pet/asfpethandler.h"
+#include "app/mainwidow.h"
+#include "core/packetlogmodel.h"
+#include "pet/petconfig.h"
+#include "app/petpagehandler.h"
+#include "support/pettrapbuilder.h"
+#include "app/standardhandlers.h"
+#include "core/tracelog.h"
 
 #include <QApplication>
 #include <QLabel>

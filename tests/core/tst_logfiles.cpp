@@ -1,9 +1,9 @@
-#include "asflogger.h"
-#include "asfpacket.h"
-#include "capture.h"
-#include "logconfig.h"
-#include "packetlogmodel.h"
-#include "tracelog.h"
+#include "core/asflogger.h"
+#include "core/asfpacket.h"
+#include "support/capture.h"
+#include "core/logconfig.h"
+#include "core/packetlogmodel.h"
+#include "core/tracelog.h"
 
 #include <QApplication>
 #include <QDialog>

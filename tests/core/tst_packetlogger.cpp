@@ -1,7 +1,7 @@
-#include "asflogger.h"
-#include "asfpacket.h"
-#include "capture.h"
-#include "packetlogmodel.h"
+#include "core/asflogger.h"
+#include "core/asfpacket.h"
+#include "support/capture.h"
+#include "core/packetlogmodel.h"
 
 #include <QApplication>
 #include <QFrame>

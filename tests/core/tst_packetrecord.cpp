@@ -1,7 +1,7 @@
-#include "asfpacket.h"
-#include "capture.h"
-#include "rowtree.h"
-#include "textformat.h"
+#include "core/asfpacket.h"
+#include "support/capture.h"
+#include "core/rowtree.h"
+#include "core/textformat.h"
 
 #include <QApplication>
 #include <QTextEdit>

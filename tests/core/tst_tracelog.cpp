@@ -1,5 +1,5 @@
-#include "tracebuffer.h"
-#include "tracelog.h"
+#include "core/tracebuffer.h"
+#include "core/tracelog.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>

@@ -1,5 +1,5 @@
-#include "aboutdialog.h"
-#include "imagesource.h"
+#include "help/aboutdialog.h"
+#include "core/imagesource.h"
 
 #include <QLabel>
 #include <QPushButton>

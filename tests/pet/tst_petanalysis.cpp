@@ -1,8 +1,8 @@
 // Heartbeat and retransmission analysis, driven by a manual clock.
 
-#include "packetstatus.h"
-#include "petanalysis.h"
-#include "pettestutil.h"
+#include "core/packetstatus.h"
+#include "pet/petanalysis.h"
+#include "support/pettrapbuilder.h"
 
 #include <QtTest>
 #include <cmath>

@@ -1,9 +1,9 @@
 // BER readers: values, positions, status, failure texts, and that no read
 // goes past the limit.
 
-#include "asn1.h"
-#include "capture.h"
-#include "pettestutil.h"
+#include "pet/asn1.h"
+#include "support/capture.h"
+#include "support/pettrapbuilder.h"
 
 #include <QtTest>
 

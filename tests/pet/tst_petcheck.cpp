@@ -2,9 +2,9 @@
 // trace, the heartbeat and sequence-number extraction, truncated and hostile
 // datagrams.
 
-#include "asfpetpacket.h"
-#include "capture.h"
-#include "pettestutil.h"
+#include "pet/asfpetpacket.h"
+#include "support/capture.h"
+#include "support/pettrapbuilder.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

@@ -3,13 +3,13 @@
 // timer, with in-memory sockets and a manual clock; real loopback UDP where
 // the socket itself is the subject.
 
-#include "asflogger.h"
-#include "asfpethandler.h"
-#include "asfpetpacket.h"
-#include "capture.h"
-#include "packetlogmodel.h"
-#include "petconfig.h"
-#include "pettestutil.h"
+#include "core/asflogger.h"
+#include "pet/asfpethandler.h"
+#include "pet/asfpetpacket.h"
+#include "support/capture.h"
+#include "core/packetlogmodel.h"
+#include "pet/petconfig.h"
+#include "support/pettrapbuilder.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,12 +1,12 @@
 // A real SNMPv1 sender: net-snmp's snmptrap sends a PET trap over loopback
 // to a listener bound to a free port; the logged record must decode cleanly.
 
-#include "asflogger.h"
-#include "asfpethandler.h"
-#include "asfpetpacket.h"
-#include "packetlogmodel.h"
-#include "petconfig.h"
-#include "pettestutil.h"
+#include "core/asflogger.h"
+#include "pet/asfpethandler.h"
+#include "pet/asfpetpacket.h"
+#include "core/packetlogmodel.h"
+#include "pet/petconfig.h"
+#include "support/pettrapbuilder.h"
 
 #include <QLineEdit>
 #include <QProcess>

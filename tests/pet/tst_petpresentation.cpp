@@ -1,7 +1,7 @@
 // Tree form, text form and the script look-ups of a checked trap.
 
-#include "asfpetpacket.h"
-#include "pettestutil.h"
+#include "pet/asfpetpacket.h"
+#include "support/pettrapbuilder.h"
 
 #include <QTreeWidget>
 #include <QtTest>

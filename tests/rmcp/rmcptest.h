@@ -3,8 +3,8 @@
 // Datagrams for the RMCP tests, built by hand so the checks are not tested
 // against the composer, and a check run on their bytes.
 
-#include "rmcpcheck.h"
-#include "rmcplayout.h"
+#include "rmcp/rmcpcheck.h"
+#include "rmcp/rmcplayout.h"
 
 #include <QByteArray>
 #include <QtEndian>

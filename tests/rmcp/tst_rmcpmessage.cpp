@@ -4,10 +4,10 @@
 
 #include "rmcptest.h"
 
-#include "rmcpcompose.h"
-#include "rmcpdisplaymodel.h"
-#include "rmcptables.h"
-#include "rmcptext.h"
+#include "rmcp/rmcpcompose.h"
+#include "rmcp/rmcpdisplaymodel.h"
+#include "rmcp/rmcptables.h"
+#include "rmcp/rmcptext.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

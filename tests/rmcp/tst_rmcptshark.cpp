@@ -1,10 +1,10 @@
 // Composed messages read back by an independent decoder (tshark): what we
 // put on the wire is what others see, and what our own checks accept.
 
-#include "pcapwriter.h"
-#include "rmcpcheck.h"
-#include "rmcpcompose.h"
-#include "rmcptables.h"
+#include "support/pcapwriter.h"
+#include "rmcp/rmcpcheck.h"
+#include "rmcp/rmcpcompose.h"
+#include "rmcp/rmcptables.h"
 
 #include <QProcess>
 #include <QStandardPaths>

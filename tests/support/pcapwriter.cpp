@@ -1,4 +1,4 @@
-#include "pcapwriter.h"
+#include "support/pcapwriter.h"
 
 #include <QtEndian>
 #include <pcap/pcap.h>

@@ -1,8 +1,8 @@
 #pragma once
 
-// Builder of PET traps for the PET tests.
+// Builder of PET traps for the tests and benchmarks.
 
-#include "pettrap.h"
+#include "pet/pettrap.h"
 
 #include <QByteArray>
 #include <QtGlobal>

@@ -1,17 +1,17 @@
 // velquor-check --pet, run as a program: output blocks, exit codes, a capture
 // file with retransmissions and expiry.
 
-#include "asfpetpacket.h"
-#include "logfileformat.h"
-#include "pcapwriter.h"
-#include "pettestutil.h"
+#include "pet/asfpetpacket.h"
+#include "core/logfileformat.h"
+#include "support/pcapwriter.h"
+#include "support/pettrapbuilder.h"
 
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "toolrun.h"
+#include "support/toolrun.h"
 
 using namespace pettest;
 

@@ -1,15 +1,15 @@
 // velquor-check --rmcp / --rsp run as a program: output, exit status, and
 // the choice of datagrams in a capture file.
 
-#include "pcapwriter.h"
-#include "rmcpcompose.h"
+#include "support/pcapwriter.h"
+#include "rmcp/rmcpcompose.h"
 
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "toolrun.h"
+#include "support/toolrun.h"
 
 using namespace velquor::rmcp;
 

@@ -1,15 +1,9 @@
 #include "blockprinter.h"
 
-#include "asfpacket.h"
-#include "logfileformat.h"
+#include "core/asfpacket.h"
+#include "core/logfileformat.h"
 
 namespace velquor {
-
-std::map<QString, CheckerFactory> &checkerRegistry()
-{
-    static std::map<QString, CheckerFactory> registry;
-    return registry;
-}
 
 void BlockPrinter::record(std::unique_ptr<ASF_Packet> packet)
 {

@@ -3,8 +3,6 @@
 #include "capture.h"
 
 #include <QString>
-#include <functional>
-#include <map>
 #include <memory>
 
 class ASF_Packet;
@@ -34,17 +32,8 @@ public:
     virtual void finishCapture() {}
 };
 
-using CheckerFactory = std::function<std::unique_ptr<DatagramChecker>(RecordSink &sink)>;
-
-// Checkers register themselves by option name ("pet", "rmcp", "rsp").
-std::map<QString, CheckerFactory> &checkerRegistry();
-
-struct CheckerRegistration
-{
-    CheckerRegistration(const QString &option, CheckerFactory factory)
-    {
-        checkerRegistry()[option] = std::move(factory);
-    }
-};
+// The checkers main() offers: --pet, --rmcp (protocol type 3), --rsp (4).
+std::unique_ptr<DatagramChecker> makePetChecker(RecordSink &sink);
+std::unique_ptr<DatagramChecker> makeRmcpChecker(RecordSink &sink, int protocolType);
 
 } // namespace velquor

@@ -4,6 +4,7 @@
 #include "blockprinter.h"
 #include "capture.h"
 #include "checker.h"
+#include "rmcp/rmcplayout.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -116,12 +117,9 @@ int main(int argc, char **argv)
         return usageError(QStringLiteral("choose one of --pet, --rmcp, --rsp"));
     if (haveHex == !file.isEmpty())
         return usageError(QStringLiteral("give either --hex HEX or a capture file"));
-    const auto factory = checkerRegistry().find(protocol);
-    if (factory == checkerRegistry().end())
-        return usageError(QStringLiteral("no checker for --%1 in this build").arg(protocol));
-
     BlockPrinter printer(stdout);
-    std::unique_ptr<DatagramChecker> checker = factory->second(printer);
+    std::unique_ptr<DatagramChecker> checker = protocol == QLatin1String("pet") ? makePetChecker(printer)
+        : makeRmcpChecker(printer, protocol == QLatin1String("rsp") ? rmcp::ProtocolRmcpRsp : rmcp::ProtocolRmcp);
 
     if (haveHex) {
         UdpDatagram datagram;

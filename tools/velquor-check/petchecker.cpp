@@ -3,11 +3,11 @@
 // sequence analysis. The listener's repeating timer is simulated on the
 // capture's clock, so records that expire print their lines in time order.
 
-#include "asfpetpacket.h"
+#include "pet/asfpetpacket.h"
 #include "checker.h"
-#include "petanalysis.h"
-#include "pettrace.h"
-#include "trace.h"
+#include "pet/petanalysis.h"
+#include "pet/pettrace.h"
+#include "core/trace.h"
 
 namespace velquor {
 
@@ -72,10 +72,11 @@ private:
     quint64 m_nextTick = 0;
 };
 
-const CheckerRegistration registration(QStringLiteral("pet"), [](RecordSink &sink) {
-    return std::unique_ptr<DatagramChecker>(std::make_unique<PetChecker>(sink));
-});
-
 } // namespace
+
+std::unique_ptr<DatagramChecker> makePetChecker(RecordSink &sink)
+{
+    return std::make_unique<PetChecker>(sink);
+}
 
 } // namespace velquor

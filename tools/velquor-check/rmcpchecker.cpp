@@ -1,9 +1,9 @@
 // velquor-check --rmcp / --rsp: each datagram becomes a received RMCP record
 // checked as the workbench checks it; no request tracking.
 
-#include "asfrmcppacket.h"
+#include "rmcp/asfrmcppacket.h"
 #include "checker.h"
-#include "rmcplayout.h"
+#include "rmcp/rmcplayout.h"
 
 namespace velquor {
 
@@ -52,13 +52,11 @@ private:
     int m_defaultType;
 };
 
-const CheckerRegistration rmcpRegistration(QStringLiteral("rmcp"), [](RecordSink &sink) {
-    return std::make_unique<RmcpChecker>(sink, rmcp::ProtocolRmcp);
-});
-const CheckerRegistration rspRegistration(QStringLiteral("rsp"), [](RecordSink &sink) {
-    return std::make_unique<RmcpChecker>(sink, rmcp::ProtocolRmcpRsp);
-});
-
 } // namespace
+
+std::unique_ptr<DatagramChecker> makeRmcpChecker(RecordSink &sink, int protocolType)
+{
+    return std::make_unique<RmcpChecker>(sink, protocolType);
+}
 
 } // namespace velquor
