@@ -82,6 +82,10 @@ private slots:
         QTest::newRow("nothing") << QStringList();
         QTest::newRow("no input") << QStringList{QStringLiteral("--pet")};
         QTest::newRow("odd hex") << QStringList{QStringLiteral("--pet"), QStringLiteral("--hex"), QStringLiteral("300")};
+        QTest::newRow("blank inside a pair")
+            << QStringList{QStringLiteral("--pet"), QStringLiteral("--hex"), QStringLiteral("3 000")};
+        QTest::newRow("hex twice") << QStringList{QStringLiteral("--pet"), QStringLiteral("--hex"), QStringLiteral("30"),
+                                                  QStringLiteral("--hex"), QStringLiteral("3000")};
         QTest::newRow("hex and file") << QStringList{QStringLiteral("--pet"), QStringLiteral("--hex"), QStringLiteral("30"),
                                                      QStringLiteral("x.pcap")};
         QTest::newRow("missing file") << QStringList{QStringLiteral("--pet"), QStringLiteral("/nonexistent/x.pcap")};
@@ -94,6 +98,14 @@ private slots:
         QCOMPARE(run.exitCode, 3);
         QVERIFY2(run.err.startsWith(QLatin1String("velquor-check: ")), qPrintable(run.err));
         QVERIFY(run.out.isEmpty());
+    }
+
+    void blankInsideAPairIsNamed()
+    {
+        const Run run = check({QStringLiteral("--pet"), QStringLiteral("--hex"), QStringLiteral("30 0 000")});
+        QCOMPARE(run.err, QStringLiteral("velquor-check: --hex wants pairs of hexadecimal digits; the blank at "
+                                         "character 5 splits a pair (blanks go between pairs)\n"
+                                         "Try 'velquor-check --help'.\n"));
     }
 
     void captureWithRetransmissionsAndExpiry()

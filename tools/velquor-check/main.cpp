@@ -4,6 +4,7 @@
 #include "blockprinter.h"
 #include "capture.h"
 #include "checker.h"
+#include "core/hextext.h"
 #include "rmcp/rmcplayout.h"
 
 #include <QByteArray>
@@ -64,21 +65,6 @@ int usageError(const QString &message)
     return ExitUsage;
 }
 
-bool parseHex(const QString &text, QByteArray *out)
-{
-    QString digits = text;
-    digits.remove(QLatin1Char(' '));
-    digits.remove(QLatin1Char('\t'));
-    if (digits.size() % 2 != 0)
-        return false;
-    for (QChar c : digits) {
-        if (!QStringView(u"0123456789abcdefABCDEF").contains(c))
-            return false;
-    }
-    *out = QByteArray::fromHex(digits.toLatin1());
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -101,6 +87,8 @@ int main(int argc, char **argv)
         } else if (arg == QLatin1String("--hex")) {
             if (i + 1 >= args.size())
                 return usageError(QStringLiteral("--hex needs a value"));
+            if (haveHex)
+                return usageError(QStringLiteral("give --hex once"));
             hex = args[++i];
             haveHex = true;
         } else if (arg == QLatin1String("--trace")) {
@@ -122,22 +110,25 @@ int main(int argc, char **argv)
         : makeRmcpChecker(printer, protocol == QLatin1String("rsp") ? rmcp::ProtocolRmcpRsp : rmcp::ProtocolRmcp);
 
     if (haveHex) {
-        UdpDatagram datagram;
-        if (!parseHex(hex, &datagram.payload))
+        const HexTextResult parsed = parseHexText(hex);
+        if (parsed.fault == HexTextResult::SplitPair)
+            return usageError(QStringLiteral("--hex wants pairs of hexadecimal digits; the blank at character %1 "
+                                             "splits a pair (blanks go between pairs)")
+                                  .arg(parsed.position + 1));
+        if (!parsed.ok())
             return usageError(QStringLiteral("--hex wants pairs of hexadecimal digits"));
+        UdpDatagram datagram;
+        datagram.payload = parsed.bytes;
         checker->datagram(datagram, 0);
     } else {
-        qint64 first = -1;
+        CaptureClock clock;
         int index = 0;
         QString error;
         const bool read = readUdpDatagrams(file, [&](const UdpDatagram &datagram) {
             ++index;
             if (!checker->accepts(datagram))
                 return;
-            if (first < 0)
-                first = datagram.timeMicros;
-            const qint64 elapsed = qMax<qint64>(0, (datagram.timeMicros - first) / 1000);
-            const quint32 ms = quint32(qMin<qint64>(elapsed, 0xffffffffLL));
+            const quint32 ms = clock.elapsed(datagram.timeMicros);
             if (datagram.truncated)
                 std::fprintf(stderr, "velquor-check: datagram %d is cut short in the capture (%lld bytes kept)\n",
                              index, static_cast<long long>(datagram.payload.size()));
