@@ -2,6 +2,8 @@
 
 #include <pcap/pcap.h>
 
+#include <limits>
+
 namespace velquor {
 
 namespace {
@@ -104,9 +106,65 @@ bool udpFromFrame(int linkType, const unsigned char *frame, size_t captured, siz
     const size_t present = avail - udpOffset - 8;
     const size_t take = qMin(payloadLength, present);
     out->payload = QByteArray(reinterpret_cast<const char *>(udp + 8), qsizetype(take));
+    out->payloadOffset = o + udpOffset + 8;
     out->truncated = take < payloadLength || captured < wireLength;
     return true;
 }
+
+qint64 captureTimeMicros(qint64 seconds, qint64 microseconds)
+{
+    constexpr qint64 Max = std::numeric_limits<qint64>::max();
+    constexpr qint64 Min = std::numeric_limits<qint64>::min();
+    qint64 micros = 0;
+    if (__builtin_mul_overflow(seconds, qint64(1000000), &micros))
+        return seconds < 0 ? Min : Max;
+    qint64 sum = 0;
+    if (__builtin_add_overflow(micros, microseconds, &sum))
+        return microseconds < 0 ? Min : Max;
+    return sum;
+}
+
+quint32 CaptureClock::elapsed(qint64 timeMicros)
+{
+    if (!m_first)
+        m_first = timeMicros;
+    if (timeMicros <= *m_first)
+        return 0;
+    // The difference of two signed 64-bit counts always fits unsigned.
+    const quint64 ms = (quint64(timeMicros) - quint64(*m_first)) / 1000;
+    return quint32(qMin<quint64>(ms, 0xffffffffULL));
+}
+
+namespace {
+
+bool readCapture(pcap_t *pcap, const std::function<void(const UdpDatagram &, const CaptureFrame &)> &onDatagram,
+                 QString *error)
+{
+    const int linkType = pcap_datalink(pcap);
+    // Classic pcap files keep the seconds as an unsigned 32-bit field
+    // (good until 2106), which the library hands on sign-extended from 2038
+    // on; pcapng files (major version 1) have 64-bit time stamps.
+    const bool classic = pcap_major_version(pcap) >= 2;
+    pcap_pkthdr *header = nullptr;
+    const u_char *bytes = nullptr;
+    int rc;
+    while ((rc = pcap_next_ex(pcap, &header, &bytes)) == 1) {
+        const CaptureFrame frame{linkType, bytes, header->caplen, header->len};
+        UdpDatagram datagram;
+        if (!udpFromFrame(linkType, frame.bytes, frame.captured, frame.wireLength, &datagram))
+            continue;
+        const qint64 seconds = classic ? qint64(quint32(header->ts.tv_sec)) : qint64(header->ts.tv_sec);
+        datagram.timeMicros = captureTimeMicros(seconds, qint64(header->ts.tv_usec));
+        onDatagram(datagram, frame);
+    }
+    const bool ok = rc == PCAP_ERROR_BREAK; // end of file
+    if (!ok && error)
+        *error = QString::fromLocal8Bit(pcap_geterr(pcap));
+    pcap_close(pcap);
+    return ok;
+}
+
+} // namespace
 
 bool readUdpDatagrams(const QString &fileName, const std::function<void(const UdpDatagram &)> &onDatagram,
                       QString *error)
@@ -119,22 +177,22 @@ bool readUdpDatagrams(const QString &fileName, const std::function<void(const Ud
             *error = QString::fromLocal8Bit(errbuf);
         return false;
     }
-    const int linkType = pcap_datalink(pcap);
-    pcap_pkthdr *header = nullptr;
-    const u_char *frame = nullptr;
-    int rc;
-    while ((rc = pcap_next_ex(pcap, &header, &frame)) == 1) {
-        UdpDatagram datagram;
-        if (!udpFromFrame(linkType, frame, header->caplen, header->len, &datagram))
-            continue;
-        datagram.timeMicros = qint64(header->ts.tv_sec) * 1000000 + header->ts.tv_usec;
-        onDatagram(datagram);
+    return readCapture(pcap, [&](const UdpDatagram &datagram, const CaptureFrame &) { onDatagram(datagram); }, error);
+}
+
+bool readUdpDatagrams(FILE *stream,
+                      const std::function<void(const UdpDatagram &, const CaptureFrame &)> &onDatagram,
+                      QString *error)
+{
+    char errbuf[PCAP_ERRBUF_SIZE] = {0};
+    pcap_t *pcap = pcap_fopen_offline_with_tstamp_precision(stream, PCAP_TSTAMP_PRECISION_MICRO, errbuf);
+    if (!pcap) {
+        std::fclose(stream); // the library closes it only once it has taken it
+        if (error)
+            *error = QString::fromLocal8Bit(errbuf);
+        return false;
     }
-    const bool ok = rc == PCAP_ERROR_BREAK; // end of file
-    if (!ok && error)
-        *error = QString::fromLocal8Bit(pcap_geterr(pcap));
-    pcap_close(pcap);
-    return ok;
+    return readCapture(pcap, onDatagram, error);
 }
 
 } // namespace velquor
