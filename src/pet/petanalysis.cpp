@@ -3,8 +3,12 @@
 #include "core/packetstatus.h"
 #include "core/textformat.h"
 
+#include <QHashFunctions>
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <limits>
+#include <unordered_map>
 
 namespace velquor::pet {
 
@@ -23,7 +27,257 @@ float finiteOrZero(float v)
     return std::isfinite(v) ? v : 0.0f;
 }
 
+// Slots in arrival order, each holding one record and its arrival time, as a
+// segment tree that keeps the latest and earliest time below each node. It
+// finds the first or last record at or after (or before) a time within a
+// range of slots in O(log n), and carries retransmission counts that can be
+// raised for every record at or after a time in one step. Removed slots stay
+// empty until the slots run out; then the live ones move together and each
+// record learns its new slot (through Item::*slotOf).
+template<typename Item>
+class SlotTree
+{
+public:
+    explicit SlotTree(int Item::*slotOf) : m_slotOf(slotOf) { reset(1); }
+
+    int alive() const { return m_alive; }
+    int end() const { return m_used; } // one past the last slot handed out
+    Item *at(int slot) const { return m_items[size_t(slot)]; }
+
+    // A new last slot with count 0.
+    void append(Item *item, qint64 time)
+    {
+        if (m_used == m_capacity)
+            rebuild();
+        const int slot = m_used++;
+        const size_t leaf = size_t(m_capacity + slot);
+        m_max[leaf] = m_min[leaf] = time;
+        m_add[leaf] = -sumAbove(leaf); // earlier raises may have covered the empty slot
+        pullUp(leaf);
+        m_items[size_t(slot)] = item;
+        item->*m_slotOf = slot;
+        ++m_alive;
+    }
+
+    void remove(int slot)
+    {
+        const size_t leaf = size_t(m_capacity + slot);
+        m_max[leaf] = NoTime;
+        m_min[leaf] = NoEarliest;
+        pullUp(leaf);
+        m_items[size_t(slot)] = nullptr;
+        --m_alive;
+    }
+
+    // The first slot whose time is at or after time, or -1.
+    int firstAtOrAfter(qint64 time) const
+    {
+        if (m_max[1] < time)
+            return -1;
+        size_t node = 1;
+        while (node < size_t(m_capacity)) {
+            node *= 2;
+            if (m_max[node] < time)
+                ++node;
+        }
+        return int(node) - m_capacity;
+    }
+    // The last slot before bound whose time is at or after time, or -1.
+    int lastAtOrAfter(qint64 time, int bound) const
+    {
+        return lastWhere(1, 0, m_capacity, bound, [&](size_t node) { return m_max[node] >= time; });
+    }
+    // The last slot before bound whose time is before time, or -1.
+    int lastBefore(qint64 time, int bound) const
+    {
+        return lastWhere(1, 0, m_capacity, bound, [&](size_t node) { return m_min[node] < time; });
+    }
+
+    int count(int slot) const { return int(m_add[size_t(m_capacity + slot)] + sumAbove(size_t(m_capacity + slot))); }
+    void raise(int slot) { ++m_add[size_t(m_capacity + slot)]; }
+    // Raises the count of every record whose time is at or after time.
+    void raiseAtOrAfter(qint64 time) { raiseFrom(1, time); }
+
+private:
+    static constexpr qint64 NoTime = -1; // an empty slot is never at or after a time ...
+    static constexpr qint64 NoEarliest = std::numeric_limits<qint64>::max(); // ... nor before one
+
+    void reset(int capacity)
+    {
+        m_capacity = capacity;
+        m_max.assign(size_t(2 * capacity), NoTime);
+        m_min.assign(size_t(2 * capacity), NoEarliest);
+        m_add.assign(size_t(2 * capacity), 0);
+        m_items.assign(size_t(capacity), nullptr);
+        m_used = 0;
+        m_alive = 0;
+    }
+
+    // Moves the live slots together, with room for as many again.
+    void rebuild()
+    {
+        struct Live
+        {
+            Item *item;
+            qint64 time;
+            qint64 count;
+        };
+        std::vector<Live> live;
+        live.reserve(size_t(m_alive));
+        for (int slot = 0; slot < m_used; ++slot) {
+            if (Item *item = at(slot))
+                live.push_back({item, m_max[size_t(m_capacity + slot)], count(slot)});
+        }
+        reset(int(std::bit_ceil(std::max<size_t>(1, 2 * live.size()))));
+        for (const Live &l : live) {
+            const int slot = m_used++;
+            const size_t leaf = size_t(m_capacity + slot);
+            m_max[leaf] = m_min[leaf] = l.time;
+            m_add[leaf] = l.count;
+            m_items[size_t(slot)] = l.item;
+            l.item->*m_slotOf = slot;
+        }
+        m_alive = m_used;
+        for (size_t node = size_t(m_capacity) - 1; node >= 1; --node) {
+            m_max[node] = std::max(m_max[2 * node], m_max[2 * node + 1]);
+            m_min[node] = std::min(m_min[2 * node], m_min[2 * node + 1]);
+        }
+    }
+
+    void pullUp(size_t leaf)
+    {
+        for (size_t node = leaf / 2; node >= 1; node /= 2) {
+            m_max[node] = std::max(m_max[2 * node], m_max[2 * node + 1]);
+            m_min[node] = std::min(m_min[2 * node], m_min[2 * node + 1]);
+        }
+    }
+
+    qint64 sumAbove(size_t leaf) const
+    {
+        qint64 sum = 0;
+        for (size_t node = leaf / 2; node >= 1; node /= 2)
+            sum += m_add[node];
+        return sum;
+    }
+
+    // Right to left over the slots [low, high) of node, below bound.
+    template<typename Keep>
+    int lastWhere(size_t node, int low, int high, int bound, const Keep &keep) const
+    {
+        if (low >= bound || !keep(node))
+            return -1;
+        if (node >= size_t(m_capacity))
+            return low;
+        const int middle = low + (high - low) / 2;
+        const int right = lastWhere(2 * node + 1, middle, high, bound, keep);
+        return right >= 0 ? right : lastWhere(2 * node, low, middle, bound, keep);
+    }
+
+    void raiseFrom(size_t node, qint64 time)
+    {
+        if (m_max[node] < time)
+            return;
+        if (m_min[node] >= time) { // every live slot below qualifies
+            ++m_add[node];
+            return;
+        }
+        raiseFrom(2 * node, time);
+        raiseFrom(2 * node + 1, time);
+    }
+
+    int Item::*m_slotOf;
+    int m_capacity = 0;
+    int m_used = 0;
+    int m_alive = 0;
+    std::vector<qint64> m_max, m_min, m_add; // per node; leaves from m_capacity on
+    std::vector<Item *> m_items;
+};
+
+struct BytesHash
+{
+    size_t operator()(const QByteArray &bytes) const noexcept { return qHash(bytes, QHashSeed::globalSeed()); }
+};
+
 } // namespace
+
+struct PetAnalysis::Index
+{
+    struct Contents;
+    struct Number;
+
+    // A remembered trap and its places in the trees. Its count lives in the
+    // tree of its contents, where a retransmission raises several at once.
+    struct Stored
+    {
+        RetransmissionRecord record;
+        Contents *contents = nullptr;
+        Number *number = nullptr;
+        int allSlot = -1, numberSlot = -1, contentsSlot = -1;
+    };
+
+    // The records of one sequence number with the same bytes.
+    struct Contents
+    {
+        SlotTree<Stored> tree{&Stored::contentsSlot};
+    };
+
+    // The records of one sequence number.
+    struct Number
+    {
+        SlotTree<Stored> tree{&Stored::numberSlot};
+        std::unordered_map<QByteArray, std::unique_ptr<Contents>, BytesHash> byContents;
+    };
+
+    SlotTree<Stored> all{&Stored::allSlot};
+    std::unordered_map<quint32, std::unique_ptr<Number>> byNumber;
+
+    ~Index()
+    {
+        for (int slot = 0; slot < all.end(); ++slot)
+            delete all.at(slot);
+    }
+
+    void add(const TrapFacts &trap)
+    {
+        auto *stored = new Stored{{trap.sequenceNumber, trap.timestamp, trap.bytes, 0}};
+        auto &number = byNumber[trap.sequenceNumber];
+        if (!number)
+            number = std::make_unique<Number>();
+        auto &contents = number->byContents[trap.bytes];
+        if (!contents)
+            contents = std::make_unique<Contents>();
+        stored->number = number.get();
+        stored->contents = contents.get();
+        const qint64 time = trap.timestamp;
+        all.append(stored, time);
+        number->tree.append(stored, time);
+        contents->tree.append(stored, time);
+    }
+
+    // Slots stay where they are until the next record is added.
+    void remove(Stored *record)
+    {
+        all.remove(record->allSlot);
+        Number *number = record->number;
+        number->tree.remove(record->numberSlot);
+        record->contents->tree.remove(record->contentsSlot);
+        if (record->contents->tree.alive() == 0)
+            number->byContents.erase(record->record.bytes);
+        if (number->tree.alive() == 0)
+            byNumber.erase(record->record.sequenceNumber);
+        delete record;
+    }
+
+    int count(const Stored *record) const { return record->contents->tree.count(record->contentsSlot); }
+};
+
+PetAnalysis::PetAnalysis(LogClock *clock, LogSink *sink)
+    : m_clock(clock), m_sink(sink), m_index(std::make_unique<Index>())
+{
+    restartClockState();
+}
+
+PetAnalysis::~PetAnalysis() = default;
 
 int heartbeatTimerPeriod(float toleranceMinutes)
 {
@@ -43,8 +297,7 @@ void PetAnalysis::restartClockState()
 
 void PetAnalysis::restart()
 {
-    m_records.clear();
-    m_bySequence.clear();
+    m_index = std::make_unique<Index>();
     restartClockState();
 }
 
@@ -92,63 +345,110 @@ PetAnalysis::HeartbeatEffect PetAnalysis::analyseReceived(PacketFindings &packet
     return {};
 }
 
+// The result is that of walking the records of the trap's number, newest
+// first: a record within the minute before the trap sets the info and
+// status (so the oldest such record decides them), one with the trap's
+// contents there is retransmitted (its count raised), and while no such
+// record has been met, each older record within two minutes adds its reuse
+// warning. The trees give the oldest record within the minute, the
+// same-contents records and the older records in O(log n) each, so a trap
+// costs the same however many records are kept, apart from the warnings it
+// prints.
 void PetAnalysis::analyseSequence(PacketFindings &p, const TrapFacts &trap, int &retransmissionCount)
 {
     const quint32 t = raised(now());
     if (trap.sequenceNumber == 0)
         return;
-    bool isNew = true;
-    const auto found = m_bySequence.find(trap.sequenceNumber);
-    if (found != m_bySequence.end()) {
-        const auto &same = found->second;
-        for (auto it = same.rbegin(); it != same.rend(); ++it) { // newest first
-            RetransmissionRecord &r = **it;
-            // An expired record is left to the expiry scan, which reports it
-            // if it was not retransmitted often enough.
-            if (r.time < t - TwoMinutes)
-                continue;
-            if (quint64(trap.timestamp) < quint64(r.time) + OneMinute) {
-                if (trap.bytes != r.bytes) {
-                    p.setInfo("error: same sequence nr. but different contents within 1 min.\nfirst occurrence at %d",
-                              int(r.time));
-                    p.setError();
-                } else {
-                    r.count += 1;
-                    retransmissionCount = r.count;
-                    isNew = false;
-                    if (r.count > 2) {
-                        p.setInfo("error: nr. of retransmissions %d larger than 2\nfirst occurrence at %d", r.count,
-                                  int(r.time));
-                        p.setError();
-                    } else {
-                        p.setOk();
-                        p.setInfo("retransmission (%d) for packet received at %d", r.count, int(r.time));
-                    }
+    // Records before kept have expired: the expiry scan reports them, the
+    // analysis passes them over.
+    const qint64 kept = qint64(t) - TwoMinutes;
+    // Records from near on came within the minute before the trap (or later).
+    const qint64 near = std::max(kept, qint64(trap.timestamp) - OneMinute + 1);
+
+    using Stored = Index::Stored;
+    Index::Number *number = nullptr;
+    Index::Contents *same = nullptr;
+    if (const auto n = m_index->byNumber.find(trap.sequenceNumber); n != m_index->byNumber.end()) {
+        number = n->second.get();
+        if (const auto c = number->byContents.find(trap.bytes); c != number->byContents.end())
+            same = c->second.get();
+    }
+    if (number) {
+        SlotTree<Stored> &byNumber = number->tree;
+        const int oldestNear = byNumber.firstAtOrAfter(near);
+        const int oldestNearSame = same ? same->tree.firstAtOrAfter(near) : -1;
+        if (oldestNearSame >= 0) {
+            // A retransmission: no record is added and no reuse warning
+            // stays. Same-contents records over a minute old that arrived
+            // after the newest one within the minute are met first, while
+            // the trap still counts as new, and move on if they had two.
+            SlotTree<Stored> &byContents = same->tree;
+            const int newestNearSame = byContents.lastAtOrAfter(near, byContents.end());
+            for (int s = byContents.lastAtOrAfter(kept, byContents.end()); s > newestNearSame;
+                 s = byContents.lastAtOrAfter(kept, s)) {
+                if (byContents.count(s) >= 2)
+                    byContents.raise(s);
+            }
+            byContents.raiseAtOrAfter(near);
+            const int count = byContents.count(oldestNearSame);
+            retransmissionCount = count;
+            const Stored *oldest = byNumber.at(oldestNear);
+            if (oldest->contents != same) {
+                p.setInfo("error: same sequence nr. but different contents within 1 min.\nfirst occurrence at %d",
+                          int(oldest->record.time));
+                p.setError();
+            } else if (count > 2) {
+                p.setInfo("error: nr. of retransmissions %d larger than 2\nfirst occurrence at %d", count,
+                          int(oldest->record.time));
+                p.setError();
+            } else {
+                p.setOk();
+                p.setInfo("retransmission (%d) for packet received at %d", count, int(oldest->record.time));
+            }
+            return;
+        }
+        // No retransmission: every kept record with the trap's contents is
+        // over a minute old and moves on if it had two.
+        if (same) {
+            SlotTree<Stored> &byContents = same->tree;
+            for (int s = byContents.lastAtOrAfter(kept, byContents.end()); s >= 0;
+                 s = byContents.lastAtOrAfter(kept, s)) {
+                if (byContents.count(s) >= 2) {
+                    byContents.raise(s);
+                    retransmissionCount = byContents.count(s); // the oldest such one's stays
                 }
-            } else if (isNew) {
-                if (trap.bytes != r.bytes) {
-                    p.appendInfo("\nwarning: reuse of sequence nr. within 2 min. after\nfirst occurrence at %d "
-                                 "(different contents)",
-                                 int(r.time));
-                } else if (r.count < 2) {
-                    p.appendInfo("\nwarning: reuse of sequence nr. within 2 min. after\nfirst occurrence at %d "
-                                 "missing with %d retransmission (same contents)\n",
-                                 int(r.time), 2 - r.count);
-                } else {
-                    r.count += 1;
-                    retransmissionCount = r.count;
-                    p.appendInfo("\nwarning: reuse of sequence nr. within 2 min. after\nfirst occurrence at %d with "
-                                 "%d retransmissions",
-                                 int(r.time), r.count);
-                }
-                p.setWarning();
             }
         }
+        // Only the warnings of records older than the oldest one within the
+        // minute (whose error replaces the info) remain.
+        int bound = byNumber.end();
+        if (oldestNear >= 0) {
+            p.setInfo("error: same sequence nr. but different contents within 1 min.\nfirst occurrence at %d",
+                      int(byNumber.at(oldestNear)->record.time));
+            p.setError();
+            bound = oldestNear;
+        }
+        for (int s = byNumber.lastAtOrAfter(kept, bound); s >= 0; s = byNumber.lastAtOrAfter(kept, s)) {
+            const Stored *r = byNumber.at(s);
+            if (r->contents != same) {
+                p.appendInfo("\nwarning: reuse of sequence nr. within 2 min. after\nfirst occurrence at %d "
+                             "(different contents)",
+                             int(r->record.time));
+            } else if (const int count = same->tree.count(r->contentsSlot); count < 2) {
+                // (Counts of two and more were raised above, so this is the
+                // count the walk would have seen.)
+                p.appendInfo("\nwarning: reuse of sequence nr. within 2 min. after\nfirst occurrence at %d "
+                             "missing with %d retransmission (same contents)\n",
+                             int(r->record.time), 2 - count);
+            } else {
+                p.appendInfo("\nwarning: reuse of sequence nr. within 2 min. after\nfirst occurrence at %d with "
+                             "%d retransmissions",
+                             int(r->record.time), count);
+            }
+            p.setWarning();
+        }
     }
-    if (isNew) {
-        m_records.push_front({trap.sequenceNumber, trap.timestamp, trap.bytes, 0});
-        m_bySequence[trap.sequenceNumber].push_back(m_records.begin());
-    }
+    m_index->add(trap);
 }
 
 PetAnalysis::HeartbeatEffect PetAnalysis::receiveHeartbeat(PacketFindings &p, quint32 timestamp)
@@ -200,43 +500,49 @@ bool PetAnalysis::checkHeartbeatDue()
     return false;
 }
 
-void PetAnalysis::removeRecord(RecordList::iterator it)
-{
-    const auto found = m_bySequence.find(it->sequenceNumber);
-    if (found != m_bySequence.end()) {
-        auto &same = found->second;
-        same.erase(std::remove(same.begin(), same.end(), it), same.end());
-        if (same.empty())
-            m_bySequence.erase(found);
-    }
-    m_records.erase(it);
-}
-
+// Newest first, as the records were walked; only the expired ones are met.
 void PetAnalysis::expireRetransmissionRecords()
 {
-    const quint32 t = raised(now());
-    for (auto it = m_records.begin(); it != m_records.end();) {
-        if (!(it->time < t - TwoMinutes)) {
-            ++it;
-            continue;
-        }
-        if (it->count == 0) {
+    const qint64 kept = qint64(raised(now())) - TwoMinutes;
+    SlotTree<Index::Stored> &all = m_index->all;
+    for (int slot = all.lastBefore(kept, all.end()); slot >= 0; slot = all.lastBefore(kept, slot)) {
+        Index::Stored *r = all.at(slot);
+        const int count = m_index->count(r);
+        if (count == 0) {
             log(0, boundedFormat(LogLineLimit,
                                  "warning: insufficient nr. of retransmissions (%d)\nfor packet received at %d-The "
                                  "Alert Standard Format Specification describes in\nchapter 5.1.5.2 messages "
                                  "without retransmission. These\ncan not be identified here.",
-                                 it->count, int(it->time)));
-        } else if (it->count == 1) {
+                                 count, int(r->record.time)));
+        } else if (count == 1) {
             log(-1, boundedFormat(LogLineLimit,
                                   "warning: insufficient nr. of retransmissions (%d)\nfor packet received at %d-The "
                                   "Alert Standard Format Specification describes in\nchapter 5.1.5.2 messages "
                                   "without retransmission.\nSince %d retransmissions were received, this does not\n"
                                   "apply here",
-                                  it->count, int(it->time), it->count));
+                                  count, int(r->record.time), count));
         }
-        auto expired = it++;
-        removeRecord(expired);
+        m_index->remove(r);
     }
+}
+
+std::vector<RetransmissionRecord> PetAnalysis::records() const
+{
+    std::vector<RetransmissionRecord> out;
+    out.reserve(recordCount());
+    const SlotTree<Index::Stored> &all = m_index->all;
+    for (int slot = all.end() - 1; slot >= 0; --slot) {
+        if (const Index::Stored *r = all.at(slot)) {
+            out.push_back(r->record);
+            out.back().count = m_index->count(r);
+        }
+    }
+    return out;
+}
+
+std::size_t PetAnalysis::recordCount() const
+{
+    return std::size_t(m_index->all.alive());
 }
 
 } // namespace velquor::pet

@@ -5,8 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
-#include <list>
-#include <unordered_map>
+#include <memory>
 #include <vector>
 
 namespace velquor {
@@ -53,7 +52,10 @@ struct TrapFacts
 class PetAnalysis
 {
 public:
-    PetAnalysis(LogClock *clock, LogSink *sink) : m_clock(clock), m_sink(sink) { restartClockState(); }
+    PetAnalysis(LogClock *clock, LogSink *sink);
+    ~PetAnalysis();
+    PetAnalysis(const PetAnalysis &) = delete;
+    PetAnalysis &operator=(const PetAnalysis &) = delete;
 
     void setSink(LogSink *sink) { m_sink = sink; }
 
@@ -95,15 +97,15 @@ public:
     // Forgets all records and starts heartbeat supervision at the clock's now.
     void restart();
 
-    // Newest first.
-    const std::list<RetransmissionRecord> &records() const { return m_records; }
+    // A copy of the records, newest first.
+    std::vector<RetransmissionRecord> records() const;
+    std::size_t recordCount() const;
 
 private:
-    using RecordList = std::list<RetransmissionRecord>;
+    struct Index;
     quint32 now() const { return m_clock ? m_clock->elapsed() : 0; }
     void restartClockState();
     void log(int status, const QString &text);
-    void removeRecord(RecordList::iterator it);
 
     LogClock *m_clock;
     LogSink *m_sink;
@@ -114,9 +116,10 @@ private:
     quint32 m_previous = 0;
     bool m_missing = false;
 
-    RecordList m_records; // newest first
-    // Records by sequence number, oldest first, so a trap meets only its own.
-    std::unordered_map<quint32, std::vector<RecordList::iterator>> m_bySequence;
+    // The records in arrival order, also by sequence number and by number
+    // and contents, so a trap's analysis finds the records it concerns
+    // without walking the others.
+    std::unique_ptr<Index> m_index;
 };
 
 } // namespace velquor::pet

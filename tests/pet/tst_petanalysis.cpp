@@ -128,6 +128,68 @@ private slots:
         expect(receive(61 * s, 5, 0x0A0B0C0D), reuse + QStringLiteral("0 (different contents)"), ASF_PACKET_WARNING, 0);
     }
 
+    // The records of a number are walked newest first: a record within the
+    // minute sets the info (so the oldest such one decides it), and only
+    // the warnings of records older than that one stay.
+    void oldestRecordWithinTheMinuteDecides()
+    {
+        receive(0, 7, 1);
+        receive(30 * s, 7, 2);
+        receive(70 * s, 7, 3);
+        expect(receive(100 * s, 7, 4),
+               QStringLiteral("error: same sequence nr. but different contents within 1 min.\nfirst occurrence at 70000")
+                   + reuse.mid(1) + QStringLiteral("30000 (different contents)") + reuse.mid(1)
+                   + QStringLiteral("0 (different contents)"),
+               ASF_PACKET_ERROR, 0);
+        // A retransmission of a newer record than one with other contents:
+        // counted, but the older record's error stands.
+        receive(200 * s, 9, 1);
+        receive(210 * s, 9, 2);
+        expect(receive(220 * s, 9, 2),
+               QStringLiteral("error: same sequence nr. but different contents within 1 min.\nfirst occurrence at 200000"),
+               ASF_PACKET_ERROR, 1);
+        QCOMPARE(analysis->records().front().count, 1);
+    }
+
+    // After the clock went back (another page restarted it), records can be
+    // later than the trap: arrival order, not time, decides.
+    void recordsLaterThanTheTrap()
+    {
+        receive(100 * s, 7, 1);
+        expect(receive(10 * s, 7, 2),
+               QStringLiteral("error: same sequence nr. but different contents within 1 min.\nfirst occurrence at 100000"),
+               ASF_PACKET_ERROR, 0);
+        expect(receive(20 * s, 7, 1), QStringLiteral("retransmission (1) for packet received at 100000"), ASF_PACKET_OK, 1);
+        const auto records = analysis->records();
+        QCOMPARE(records.size(), size_t(2));
+        QCOMPARE(records[0].time, 10 * s);
+        QCOMPARE(records[1].count, 1);
+    }
+
+    // Every reuse is reported, newest first; records that expired but were
+    // not yet scanned are passed over and reported by the scan.
+    void manyReusesOfOneNumber()
+    {
+        for (quint32 i = 0; i < 50; ++i)
+            receive(i * s, 7, i);
+        QString all, kept;
+        for (int i = 49; i >= 0; --i) {
+            all += reuse.mid(1) + QString::number(i * 1000) + QStringLiteral(" (different contents)");
+            if (i >= 5)
+                kept += reuse.mid(1) + QString::number(i * 1000) + QStringLiteral(" (different contents)");
+        }
+        expect(receive(110 * s, 7, 100), QLatin1Char(' ') + all, ASF_PACKET_WARNING, 0);
+        expect(receive(125 * s, 7, 101),
+               QStringLiteral("error: same sequence nr. but different contents within 1 min.\nfirst occurrence at 110000")
+                   + kept,
+               ASF_PACKET_ERROR, 0);
+        expireAt(125 * s);
+        QCOMPARE(sink.lines.size(), size_t(5));
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(sink.lines[size_t(i)].text.contains(QStringLiteral("received at %1-").arg((4 - i) * 1000)));
+        QCOMPARE(analysis->recordCount(), size_t(47));
+    }
+
     void sequenceZeroIsNeverRemembered()
     {
         receive(0, 0);

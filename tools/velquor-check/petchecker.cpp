@@ -47,7 +47,7 @@ public:
     // Ticks on until every remembered trap has expired.
     void finishCapture() override
     {
-        while (!m_analysis.records().empty() && m_nextTick <= 0xffffffffULL)
+        while (m_analysis.recordCount() != 0 && m_nextTick <= 0xffffffffULL)
             tick();
     }
 
