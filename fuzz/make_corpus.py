@@ -10,7 +10,21 @@ deletions.  Nothing is taken from elsewhere.
 
 writes OUTDIR/pet.pcap (UDP to port 162), OUTDIR/rmcp.pcap (ports 623 and
 664), and OUTDIR/pet.hex, OUTDIR/rmcp.hex, OUTDIR/rsp.hex (one datagram per
-line, a sample for --hex runs).
+line, a sample for --hex runs).  With --seeds it also writes one file per
+seed under OUTDIR/seeds/NAME for the fuzz targets (fuzz/CMakeLists.txt names
+each target's folder):
+
+    pet, rmcp      datagrams, a sample of the above
+    capture        pcap and pcapng files of every link type the capture
+                   reader takes, byte orders, resolutions, pcapng files with
+                   several interfaces and time offsets, cut and odd frames
+    hextext        texts for the hex-text parser (first byte: 0 Latin-1,
+                   1 UTF-8)
+    pet_analysis   operation streams for the PET analysis target (format in
+                   fuzz/pet_analysis_fuzz.cpp)
+
+The seeds use random generators of their own, so the files above stay the
+same with or without --seeds.
 """
 import argparse
 import os
@@ -160,12 +174,206 @@ def write_pcap(path, datagrams):
             f.write(frame)
 
 
+# --- capture files -----------------------------------------------------------
+
+LINK_ETHERNET, LINK_NULL, LINK_RAW, LINK_LOOP, LINK_SLL, LINK_IPV4, LINK_IPV6, LINK_SLL2 = 1, 0, 101, 108, 113, 228, 229, 276
+
+
+def ipv4(payload, sport=40000, dport=162, options=b"", fragment=0, udp_length=None, protocol=17):
+    udp_length = 8 + len(payload) if udp_length is None else udp_length
+    udp = struct.pack(">HHHH", sport, dport, udp_length, 0) + payload
+    ihl = 5 + len(options) // 4
+    return struct.pack(">BBHHHBBH4s4s", 0x40 | ihl, 0, ihl * 4 + len(udp), 1, fragment, 64, protocol, 0,
+                       bytes([192, 168, 0, 1]), bytes([192, 168, 0, 2])) + options + udp
+
+
+def ipv6(payload, sport=40000, dport=623, next_header=17):
+    udp = struct.pack(">HHHH", sport, dport, 8 + len(payload), 0) + payload
+    return (struct.pack(">IHBB", 0x60000000, len(udp), next_header, 64) + bytes(15) + b"\x01" + bytes(15) + b"\x02"
+            + udp)
+
+
+def link_frame(linktype, packet, vlan=False):
+    v6 = packet[0] >> 4 == 6
+    ethertype = 0x86DD if v6 else 0x0800
+    if linktype == LINK_ETHERNET:
+        tag = struct.pack(">HH", 0x8100, 5) if vlan else b""
+        return bytes.fromhex("020000000002 020000000001") + tag + struct.pack(">H", ethertype) + packet
+    if linktype == LINK_SLL:
+        return struct.pack(">HHH8sH", 0, 1, 6, bytes(8), ethertype) + packet
+    if linktype == LINK_SLL2:
+        return struct.pack(">HHIHBB8s", ethertype, 0, 2, 1, 0, 6, bytes(8)) + packet
+    if linktype == LINK_NULL:
+        return struct.pack("<I", 30 if v6 else 2) + packet
+    if linktype == LINK_LOOP:
+        return struct.pack(">I", 30 if v6 else 2) + packet
+    return packet  # raw IP, IPv4, IPv6
+
+
+def classic_pcap(linktype, records, endian="<", nano=False):
+    """records: (seconds, fraction, frame[, wire length])"""
+    out = struct.pack(endian + "IHHiIII", 0xA1B23C4D if nano else 0xA1B2C3D4, 2, 4, 0, 0, 65535, linktype)
+    for record in records:
+        sec, frac, frame = record[:3]
+        wire = record[3] if len(record) > 3 else len(frame)
+        out += struct.pack(endian + "IIII", sec, frac, len(frame), wire) + frame
+    return out
+
+
+def pcapng_block(block_type, body, endian):
+    body += bytes(-len(body) % 4)
+    total = 12 + len(body)
+    return struct.pack(endian + "II", block_type, total) + body + struct.pack(endian + "I", total)
+
+
+def pcapng_section(endian="<"):
+    return pcapng_block(0x0A0D0D0A, struct.pack(endian + "IHHq", 0x1A2B3C4D, 1, 0, -1), endian)
+
+
+def pcapng_interface(linktype, tsoffset=None, tsresol=None, endian="<"):
+    options = b""
+    if tsresol is not None:
+        options += struct.pack(endian + "HH", 9, 1) + bytes([tsresol]) + bytes(3)
+    if tsoffset is not None:
+        options += struct.pack(endian + "HHq", 14, 8, tsoffset)
+    if options:
+        options += struct.pack(endian + "HH", 0, 0)
+    return pcapng_block(1, struct.pack(endian + "HHI", linktype, 0, 65535) + options, endian)
+
+
+def pcapng_packet(interface, stamp, frame, endian="<", wire=None):
+    wire = len(frame) if wire is None else wire
+    stamp &= (1 << 64) - 1
+    return pcapng_block(6, struct.pack(endian + "IIIII", interface, stamp >> 32, stamp & 0xFFFFFFFF, len(frame), wire)
+                        + frame, endian)
+
+
+def pcapng_simple_packet(frame, endian="<"):
+    return pcapng_block(3, struct.pack(endian + "I", len(frame)) + frame, endian)
+
+
+def capture_seeds():
+    ping = bytes.fromhex("0600ff06000011be80000000")
+    heartbeat = trap(specific=0x00256F00)[:60]  # a cut trap keeps the files small
+    seeds = []
+    links = (LINK_ETHERNET, LINK_SLL, LINK_SLL2, LINK_NULL, LINK_LOOP, LINK_RAW, LINK_IPV4, LINK_IPV6)
+    for linktype in links:
+        packets = [ipv4(ping, dport=623), ipv4(heartbeat), ipv4(ping, dport=664, options=bytes(4))]
+        if linktype != LINK_IPV4:
+            packets.append(ipv6(ping))
+        if linktype != LINK_IPV6:
+            packets += [ipv4(ping, fragment=0x2000), ipv4(ping, fragment=0x0004), ipv4(ping, udp_length=4),
+                        ipv4(ping, udp_length=200), ipv4(ping, protocol=6)]
+        frames = [link_frame(linktype, p) for p in packets]
+        if linktype == LINK_ETHERNET:
+            frames.append(link_frame(linktype, ipv4(ping, dport=623), vlan=True))
+        records = [(1700000000 + i, i * 1000, f) for i, f in enumerate(frames)]
+        records.append((1700000100, 0, frames[0][:30], len(frames[0])))  # cut short in the capture
+        seeds.append(classic_pcap(linktype, records))
+        nglinks = pcapng_section() + pcapng_interface(linktype)
+        nglinks += b"".join(pcapng_packet(0, (1700000000 + i) * 1000000, f) for i, f in enumerate(frames))
+        seeds.append(nglinks)
+    frame = link_frame(LINK_ETHERNET, ipv4(ping, dport=623))
+    # Byte orders and resolutions.
+    seeds.append(classic_pcap(LINK_ETHERNET, [(1700000000, 5, frame), (1700000001, 999999, frame)], endian=">"))
+    seeds.append(classic_pcap(LINK_ETHERNET, [(1700000000, 999999999, frame), (2, 0, frame)], nano=True))
+    seeds.append(classic_pcap(LINK_ETHERNET, [(0x7FFFFFF6, 0, frame), (0x80000000, 0, frame), (0xFFFFFFFF, 999999, frame)]))
+    seeds.append(pcapng_section(">") + pcapng_interface(LINK_ETHERNET, endian=">")
+                 + pcapng_packet(0, 1700000000 * 1000000, frame, endian=">"))
+    # Several interfaces with time offsets and resolutions; stamps at the ends.
+    ng = (pcapng_section() + pcapng_interface(LINK_ETHERNET, tsoffset=9 * 10**12)
+          + pcapng_interface(LINK_ETHERNET, tsoffset=-9 * 10**12) + pcapng_interface(LINK_ETHERNET, tsresol=9)
+          + pcapng_interface(LINK_ETHERNET, tsresol=0x80 | 10, tsoffset=-10)
+          + pcapng_interface(LINK_ETHERNET, tsoffset=-(2**63)))
+    for interface, stamp in ((0, 0), (1, 0), (2, 10**18), (3, 1 << 40), (4, 5), (0, 2**63 - 1), (2, 2**64 - 1),
+                             (1, 5000000)):
+        ng += pcapng_packet(interface, stamp, frame)
+    ng += pcapng_simple_packet(frame)
+    seeds.append(ng)
+    seeds.append(pcapng_section() + pcapng_interface(LINK_ETHERNET) + pcapng_packet(0, 2**63 - 5000000, frame)
+                 + pcapng_packet(0, 2**63 + 5000000, frame) + pcapng_section() + pcapng_interface(LINK_ETHERNET)
+                 + pcapng_packet(0, 0, frame))
+    return seeds
+
+
+# --- hex texts -----------------------------------------------------------------
+
+
+def hextext_seeds():
+    texts = ["06 00 ff 06", "0600ff06", "\t06\t00  FF 06 ", "", " \t", "0 600ff06", "0600 f f06", "060", "0 60",
+             "0x06", "06,00", "06\n00", "ff" * 40, "0123456789abcdefABCDEF ", "06 0", "g0"]
+    seeds = [b"\x00" + t.encode("latin-1") for t in texts]
+    seeds += [b"\x01" + t.encode("utf-8") for t in ("06 00", "0\u0666", "06\u00a000", "\u00e9\u00e9")]
+    return seeds
+
+
+# --- PET sequences ---------------------------------------------------------------
+
+
+def op_trap(advance=0, seq=1, contents=0, flags=0):
+    """advance: index into the target's table below 16, else seconds + 16."""
+    if seq > 7:
+        return bytes([0, advance, 0x80]) + struct.pack(">H", seq) + bytes([contents, flags])
+    return bytes([0, advance, seq, contents, flags])
+
+
+OP_TICK = bytes([4])
+
+
+def op_back(seconds=0, restart=False):
+    return bytes([5, 0x80 if restart else seconds & 0x7F])
+
+
+def op_settings(on, interval_minutes, tolerance_sixteenths):
+    return bytes([6, 1 if on else 0, interval_minutes, tolerance_sixteenths])
+
+
+OP_RESTART = bytes([7])
+A0, A1S, A10S, A30S, A60S, A90S, A2M = 0, 3, 5, 7, 9, 11, 13
+
+
+def pet_analysis_seeds():
+    rng = random.Random(4321)
+    seeds = [
+        # Retransmissions, one too many, then expiry.
+        op_trap() + op_trap(A10S) + op_trap(A10S) + op_trap(A10S) + OP_TICK * 6,
+        # Reuse after 90 s, with and without retransmissions, and with other contents.
+        op_trap(seq=2) + op_trap(A10S, seq=2) + op_trap(A10S, seq=2) + op_trap(A90S, seq=2) + op_trap(seq=3)
+        + op_trap(A90S, seq=3) + op_trap(A60S, seq=3, contents=5) + OP_TICK * 4,
+        # A flood of new contents under one number within the minute, then beyond it.
+        b"".join(op_trap(A1S, seq=4, contents=c | 0x80 | (c << 3)) for c in range(16)) + op_trap(A90S, seq=4)
+        + OP_TICK * 5,
+        # The clock goes back (another page restarts it) between traps.
+        op_trap(A2M, seq=5) + op_back(100) + op_trap(seq=5, contents=1) + op_trap(A10S, seq=5) + op_back(restart=True)
+        + op_trap(seq=5) + OP_TICK * 5,
+        # Heartbeats with supervision on, sequence number 0, time stamps off the clock, a restart.
+        op_settings(True, 1, 8) + op_trap(A30S, seq=0, flags=1) + op_trap(A60S, flags=1) + OP_TICK * 3
+        + op_trap(seq=0) + op_trap(flags=0x10) + op_trap(flags=0x90) + op_trap(seq=300, flags=6) + OP_RESTART
+        + op_trap(seq=1) + OP_TICK * 5,
+    ]
+    for _ in range(24):
+        ops = b""
+        for _ in range(rng.randrange(5, 60)):
+            kind = rng.random()
+            if kind < 0.75:
+                ops += op_trap(rng.choice((A0, A1S, A10S, A30S, A60S, A90S, rng.randrange(32))), rng.randrange(1, 4),
+                               rng.randrange(4), rng.choice((0, 0, 0, 2, 0x10, 0x80)))
+            elif kind < 0.9:
+                ops += OP_TICK
+            elif kind < 0.97:
+                ops += op_back(rng.randrange(200))
+            else:
+                ops += op_settings(rng.random() < 0.5, rng.randrange(1, 12), rng.randrange(1, 40))
+        seeds.append(ops)
+    return seeds
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("outdir")
     parser.add_argument("--extra", type=int, default=40, help="random mutants per base datagram")
     parser.add_argument("--all-hex", action="store_true", help="also every datagram as hex: OUTDIR/{pet,rmcp,rsp}_all.hex")
-    parser.add_argument("--seeds", action="store_true", help="also one file per datagram under OUTDIR/seeds/{pet,rmcp}")
+    parser.add_argument("--seeds", action="store_true", help="also the fuzz targets' seeds under OUTDIR/seeds/NAME")
     args = parser.parse_args()
     random.seed(7)
     rng = random.Random(1234)
@@ -204,6 +412,13 @@ def main():
             folder = os.path.join(args.outdir, "seeds", name)
             os.makedirs(folder, exist_ok=True)
             for i, d in enumerate(items[:: max(1, len(items) // 500)]):
+                with open(os.path.join(folder, "%05d" % i), "wb") as f:
+                    f.write(d)
+        for name, items in (("capture", capture_seeds()), ("hextext", hextext_seeds()),
+                            ("pet_analysis", pet_analysis_seeds())):
+            folder = os.path.join(args.outdir, "seeds", name)
+            os.makedirs(folder, exist_ok=True)
+            for i, d in enumerate(items):
                 with open(os.path.join(folder, "%05d" % i), "wb") as f:
                     f.write(d)
     print("pet: %d datagrams, rmcp: %d datagrams" % (len(pet), len(rmcp)))

@@ -149,12 +149,12 @@ bool readCapture(pcap_t *pcap, const std::function<void(const UdpDatagram &, con
     const u_char *bytes = nullptr;
     int rc;
     while ((rc = pcap_next_ex(pcap, &header, &bytes)) == 1) {
-        const CaptureFrame frame{linkType, bytes, header->caplen, header->len};
+        const qint64 seconds = classic ? qint64(quint32(header->ts.tv_sec)) : qint64(header->ts.tv_sec);
+        const CaptureFrame frame{linkType, bytes, header->caplen, header->len, seconds, qint64(header->ts.tv_usec)};
         UdpDatagram datagram;
         if (!udpFromFrame(linkType, frame.bytes, frame.captured, frame.wireLength, &datagram))
             continue;
-        const qint64 seconds = classic ? qint64(quint32(header->ts.tv_sec)) : qint64(header->ts.tv_sec);
-        datagram.timeMicros = captureTimeMicros(seconds, qint64(header->ts.tv_usec));
+        datagram.timeMicros = captureTimeMicros(frame.seconds, frame.microseconds);
         onDatagram(datagram, frame);
     }
     const bool ok = rc == PCAP_ERROR_BREAK; // end of file

@@ -19,13 +19,16 @@ struct UdpDatagram
     size_t payloadOffset = 0; // where the payload starts in its frame
 };
 
-// One captured frame as the file holds it.
+// One captured frame as the file holds it, with its time stamp as the
+// library read it (classic pcap seconds already taken unsigned).
 struct CaptureFrame
 {
     int linkType = 0;
     const unsigned char *bytes = nullptr;
     size_t captured = 0;
     size_t wireLength = 0;
+    qint64 seconds = 0;
+    qint64 microseconds = 0;
 };
 
 // Reads every UDP datagram (over IPv4 or IPv6, on Ethernet, Linux cooked,
