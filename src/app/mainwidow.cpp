@@ -37,8 +37,9 @@ void MainWidow::setInstance(MainWidow *window)
     s_instance = window;
 }
 
-MainWidow::MainWidow(QWidget *parent, std::unique_ptr<LogClock> clock)
-    : QMainWindow(parent), m_clock(clock ? std::move(clock) : std::make_unique<SystemLogClock>())
+MainWidow::MainWidow(QWidget *parent, std::unique_ptr<LogClock> clock, std::unique_ptr<RandomSource> random)
+    : QMainWindow(parent), m_clock(clock ? std::move(clock) : std::make_unique<SystemLogClock>()),
+      m_random(random ? std::move(random) : std::make_unique<SystemRandomSource>())
 {
     buildWidgets();
     buildActions();
