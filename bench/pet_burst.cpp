@@ -12,7 +12,9 @@
 #include "core/packetlogmodel.h"
 #include "pet/petconfig.h"
 #include "support/pettrapbuilder.h"
+#include "core/packetviews.h"
 #include "core/tracelog.h"
+#include "core/tracelogview.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -121,7 +123,8 @@ int main(int argc, char **argv)
     // The trace goes where the workbench sends it: the Trace Log page.
     QPlainTextEdit traceView;
     traceView.show();
-    TraceLog traceLog(&traceView);
+    TraceLog traceLog;
+    TraceLogView traceShown(&traceLog, &traceView);
     traceLog.install();
 
     QWidget window1;
@@ -134,9 +137,11 @@ int main(int argc, char **argv)
     window1.show();
 
     SystemLogClock clock;
+    PacketViewRegistry views;
     PetPageWidgets page;
     page.logFrame = logFrame;
     page.packetFrame = packetFrame;
+    page.views = &views;
     ASF_PET_Handler handler(page, &clock);
     handler.dialog()->PETIPAdr->setText(QStringLiteral("127.0.0.1"));
     handler.dialog()->PETIPPort->setText(QStringLiteral("0"));

@@ -5,7 +5,9 @@
 #include "help/helpwindow.h"
 #include "core/imagesource.h"
 #include "core/logconfig.h"
+#include "core/packetlogview.h"
 #include "core/tracelog.h"
+#include "core/tracelogview.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -46,11 +48,13 @@ MainWidow::MainWidow(QWidget *parent, std::unique_ptr<LogClock> clock, std::uniq
     languageChange();
     connectWidgets();
 
-    m_traceLog = std::make_unique<TraceLog>(m_tracePage.traceLOGtextEdit);
+    m_traceLog = std::make_unique<TraceLog>();
+    m_traceView = std::make_unique<TraceLogView>(m_traceLog.get(), m_tracePage.traceLOGtextEdit);
     // The saved trace is the trace log's text, so clear that, not just the view.
     connect(m_tracePage.traceLogClearButton, &QPushButton::clicked, m_traceLog.get(), &TraceLog::clear);
     m_traceLogger = std::make_unique<ASF_Logger>();
     m_traceLogger->setObjectName(QStringLiteral("TraceLog"));
+    connect(m_traceLogger.get(), &ASF_Logger::saveFailed, this, &showSaveError);
 
     // The traffic handlers join through setPageHandlerFactory() (see
     // registerStandardHandlers); the deferred start-up creates them once the

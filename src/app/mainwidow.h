@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/logclock.h"
+#include "core/packetviews.h"
 #include "core/randomsource.h"
 #include "app/pagehandler.h"
 #include "app/pages.h"
@@ -21,6 +22,7 @@ class QStackedWidget;
 namespace velquor {
 class HelpWindow;
 class TraceLog;
+class TraceLogView;
 } // namespace velquor
 
 // The workbench window: page buttons on the left, the PET, RMCP 1, RMCP 2
@@ -51,6 +53,8 @@ public:
     velquor::RandomSource *randomSource() const { return m_random.get(); }
     ASF_Logger *traceLogger() const { return m_traceLogger.get(); }
     velquor::TraceLog *traceLog() const { return m_traceLog.get(); }
+    // Builds the records' detail views for every page's log.
+    velquor::PacketViewRegistry &packetViews() { return m_packetViews; }
 
     const velquor::PetPage &petPage() const { return m_petPage; }
     // number is 1 or 2.
@@ -134,7 +138,9 @@ private:
     // random source they use last.
     std::unique_ptr<velquor::LogClock> m_clock;
     std::unique_ptr<velquor::RandomSource> m_random;
+    velquor::PacketViewRegistry m_packetViews;
     std::unique_ptr<velquor::TraceLog> m_traceLog;
+    std::unique_ptr<velquor::TraceLogView> m_traceView;
     std::unique_ptr<ASF_Logger> m_traceLogger;
     std::array<velquor::PageHandlerFactory, 3> m_factories;
     std::array<std::unique_ptr<velquor::PageHandler>, 3> m_handlers;

@@ -22,6 +22,7 @@ PetPageHandler::PetPageHandler(MainWidow &window) : m_window(window)
     widgets.heartbeatLamp = page.PETHeartbeatLED;
     widgets.addressLabel = page.PETIPAddress;
     widgets.portLabel = page.PETIPPort;
+    widgets.views = &window.packetViews();
     m_handler = std::make_unique<ASF_PET_Handler>(widgets, window.logClock(), nullptr, "PET");
 
     // Connecting or confirming in the dialog itself must show on the page too.

@@ -1,10 +1,8 @@
 #include "core/packetlogmodel.h"
 
 #include "core/asfpacket.h"
-#include "core/imagesource.h"
 #include "core/textformat.h"
 
-#include <QIcon>
 #include <algorithm>
 
 using namespace velquor;
@@ -137,12 +135,8 @@ QVariant PacketLogModel::data(const QModelIndex &index, int role) const
             return {};
         }
     }
-    if (role == Qt::DecorationRole && index.column() == InfoColumn) {
-        if (e.status == ASF_PACKET_ERROR)
-            return QIcon(image(QStringLiteral("error.png")));
-        if (e.status == ASF_PACKET_WARNING)
-            return QIcon(image(QStringLiteral("warning.png")));
-    }
+    if (role == StatusRole && index.column() == InfoColumn)
+        return int(e.status);
     return {};
 }
 

@@ -11,12 +11,15 @@ class ASF_Packet;
 // The rows of a packet log. A row's texts are fixed when it is appended;
 // later changes of the record do not change them. Rows keep their records
 // alive. Displayed order is arrival order unless the user sorts by a column.
+// The Status/Info column gives the row's status (StatusRole), which the view
+// shows as the error or warning image.
 class PacketLogModel final : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
     enum Column { NumberColumn, ProtocolColumn, TimeColumn, DirectionColumn, InfoColumn, ColumnCount };
+    enum Role { StatusRole = Qt::UserRole + 1 };
 
     explicit PacketLogModel(QObject *parent = nullptr);
     ~PacketLogModel() override;

@@ -1,6 +1,7 @@
 #include "pet/asfpethandler.h"
 
 #include "core/asflogger.h"
+#include "core/packetlogview.h"
 #include "pet/asfpetpacket.h"
 #include "core/imagesource.h"
 #include "pet/petconfig.h"
@@ -45,9 +46,10 @@ ASF_PET_Handler::ASF_PET_Handler(const PetPageWidgets &page, LogClock *clock, QO
     giveLayout(m_page.packetFrame, "PET_PacketShow_FrameLayout");
     m_logger = std::make_unique<ASF_Logger>();
     m_logger->setObjectName(objectName());
-    m_logger->setLogFrame(m_page.logFrame);
-    m_logger->setPacketFrame(m_page.packetFrame);
-    m_logger->initList();
+    m_logView = std::make_unique<PacketLogView>(m_logger.get(), m_page.views);
+    if (m_page.logFrame)
+        m_logView->setLogFrame(m_page.logFrame);
+    m_logView->setPacketFrame(m_page.packetFrame);
     m_logger->setTimeBase(m_clock);
     m_analysis.setSink(m_logger.get());
 
@@ -68,6 +70,7 @@ ASF_PET_Handler::~ASF_PET_Handler()
 {
     m_socket = nullptr;
     m_dialog.reset(); // closes the socket it holds
+    m_logView.reset();
     m_logger.reset();
 }
 

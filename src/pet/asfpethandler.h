@@ -12,7 +12,12 @@
 #include <memory>
 #include <vector>
 
+namespace velquor {
+class PacketViewRegistry;
+}
+
 class ASF_Logger;
+class PacketLogView;
 class PETConfig;
 class QLabel;
 class QTimer;
@@ -28,6 +33,7 @@ struct PetPageWidgets
     QLabel *heartbeatLamp = nullptr;  // PETHeartbeatLED
     QLabel *addressLabel = nullptr;   // PETIPAddress
     QLabel *portLabel = nullptr;      // PETIPPort
+    const velquor::PacketViewRegistry *views = nullptr; // builds the detail views
 };
 
 // Receiving end of the PET page: reads every datagram of the socket that its
@@ -45,6 +51,7 @@ public:
     ~ASF_PET_Handler() override;
 
     ASF_Logger *logger() const { return m_logger.get(); }
+    PacketLogView *logView() const { return m_logView.get(); }
     // The configuration dialog, created on first use and kept.
     PETConfig *dialog();
     PETConfig *existingDialog() const { return m_dialog.get(); }
@@ -120,6 +127,7 @@ private:
     quint16 m_port = 162;
     velquor::pet::PetAnalysis m_analysis;
     std::unique_ptr<ASF_Logger> m_logger;
+    std::unique_ptr<PacketLogView> m_logView;
     std::unique_ptr<PETConfig> m_dialog;
     QTimer *m_timer;
     QTimer *m_receiveLampTimer;

@@ -7,6 +7,7 @@
 #include "help/helpwindow.h"
 #include "core/imagesource.h"
 #include "core/logconfig.h"
+#include "core/packetlogview.h"
 #include "app/mainwidow.h"
 #include "core/tracelog.h"
 
@@ -43,11 +44,11 @@ class FakeHandler : public PageHandler
 {
 public:
     FakeHandler(const QString &name, QStringList *journal, QWidget *logFrame)
-        : m_name(name), m_journal(journal), m_logger(std::make_unique<ASF_Logger>())
+        : m_name(name), m_journal(journal), m_logger(std::make_unique<ASF_Logger>()),
+          m_view(std::make_unique<PacketLogView>(m_logger.get(), nullptr))
     {
         m_logger->setObjectName(name);
-        m_logger->setLogFrame(logFrame);
-        m_logger->initList();
+        m_view->setLogFrame(logFrame);
         note("create");
     }
     void configure() override { note("configure"); }
@@ -65,6 +66,7 @@ private:
     QString m_name;
     QStringList *m_journal;
     std::unique_ptr<ASF_Logger> m_logger;
+    std::unique_ptr<PacketLogView> m_view;
 };
 
 // A main window whose traffic pages have fake handlers (unless told otherwise).

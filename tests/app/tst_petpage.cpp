@@ -6,6 +6,7 @@
 #include "pet/asfpethandler.h"
 #include "app/mainwidow.h"
 #include "core/packetlogmodel.h"
+#include "core/packetlogview.h"
 #include "pet/petconfig.h"
 #include "app/petpagehandler.h"
 #include "support/pettrapbuilder.h"
@@ -65,8 +66,8 @@ void TestPetPage::startupShowsTheDialogDefaults()
     QCOMPARE(page.status_textLabel->text(), QStringLiteral("not listening"));
     QVERIFY(!page.PETHeartbeat->isChecked());
     QVERIFY(!pet->isListening());
-    QVERIFY(pet->logger()->listView());
-    QCOMPARE(pet->logger()->listView()->parentWidget(), page.PET_ShowLog_Frame);
+    QVERIFY(pet->logView()->listView());
+    QCOMPARE(pet->logView()->listView()->parentWidget(), page.PET_ShowLog_Frame);
     QVERIFY(!pet->dialog()->isVisible()); // the start-up only fills it
 }
 
@@ -130,7 +131,7 @@ void TestPetPage::trafficLandsInThePageLogWithDetailView()
 
     // The detail frame stays out of the way until a row is activated.
     QVERIFY(!page.PET_ShowPacket_Frame->isVisible());
-    QTreeView *list = pet->logger()->listView();
+    QTreeView *list = pet->logView()->listView();
     QTRY_VERIFY(list->visualRect(model->index(0, 0)).isValid());
     QTest::mousePress(list->viewport(), Qt::LeftButton, {}, list->visualRect(model->index(0, 1)).center());
     QVERIFY(page.PET_ShowPacket_Frame->isVisible());
