@@ -10,7 +10,7 @@
 #include "core/asflogger.h"
 #include "pet/asfpethandler.h"
 #include "core/packetlogmodel.h"
-#include "pet/petconfig.h"
+#include "core/packetlogview.h"
 #include "support/pettrapbuilder.h"
 #include "core/packetviews.h"
 #include "core/tracelog.h"
@@ -19,7 +19,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <arpa/inet.h>
 #include <atomic>
@@ -137,15 +136,13 @@ int main(int argc, char **argv)
     window1.show();
 
     SystemLogClock clock;
+    ASF_PET_Handler handler(&clock);
     PacketViewRegistry views;
-    PetPageWidgets page;
-    page.logFrame = logFrame;
-    page.packetFrame = packetFrame;
-    page.views = &views;
-    ASF_PET_Handler handler(page, &clock);
-    handler.dialog()->PETIPAdr->setText(QStringLiteral("127.0.0.1"));
-    handler.dialog()->PETIPPort->setText(QStringLiteral("0"));
-    handler.dialog()->PETConnect();
+    PacketLogView logView(handler.logger(), &views);
+    logView.setLogFrame(logFrame);
+    logView.setPacketFrame(packetFrame);
+    handler.listen(pet::PetSettings::fromTexts(QStringLiteral("127.0.0.1"), QStringLiteral("0"), false,
+                                               QStringLiteral("10"), QStringLiteral("0.5")));
     if (!handler.isListening()) {
         std::fprintf(stderr, "bench_pet_burst: cannot bind the listener\n");
         return 1;

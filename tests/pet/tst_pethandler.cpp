@@ -1,35 +1,37 @@
-// The PET listener and its dialog: binding and its error texts, reading every
-// datagram, the trace, the lamps, the heartbeat settings, restart and the
-// timer, with in-memory sockets and a manual clock; real loopback UDP where
-// the socket itself is the subject.
+// The PET listener without widgets: its settings from field texts, binding
+// and its error texts, reading every datagram, the trace, the lamps, the
+// heartbeat settings, restart and the timer, over the in-memory network with
+// a manual clock; real loopback UDP where the socket itself is the subject.
 
 #include "core/asflogger.h"
+#include "core/memorynetwork.h"
+#include "core/packetlogmodel.h"
 #include "pet/asfpethandler.h"
 #include "pet/asfpetpacket.h"
 #include "support/capture.h"
-#include "core/packetlogmodel.h"
-#include "pet/petconfig.h"
 #include "support/pettrapbuilder.h"
-#include "core/memorynetwork.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
+#include <QSignalSpy>
 #include <QUdpSocket>
 #include <QtTest>
 
 using namespace velquor;
 using namespace pettest;
+using velquor::pet::Lamp;
+using velquor::pet::ListenerState;
+using velquor::pet::PetSettings;
 
 namespace {
 
-struct Page
+PetSettings at(const QString &address, const QString &port = QStringLiteral("162"))
 {
-    QWidget logFrame, packetFrame;
-    QLabel status, receive, heartbeat, address, port;
-    PetPageWidgets widgets() { return {&logFrame, &packetFrame, &status, &receive, &heartbeat, &address, &port}; }
-};
+    return PetSettings::fromTexts(address, port, false, QStringLiteral("10"), QStringLiteral("0.5"));
+}
+
+PetSettings heartbeat(bool on, const char *minutes = "10", const char *tolerance = "0.5")
+{
+    return PetSettings::fromTexts(QString(), QString(), on, QLatin1String(minutes), QLatin1String(tolerance));
+}
 
 } // namespace
 
@@ -39,9 +41,7 @@ class TestPetHandler : public QObject
 
 private:
     ManualLogClock clock;
-    std::unique_ptr<Page> page;
     std::unique_ptr<ASF_PET_Handler> handler;
-    PETConfig *dialog = nullptr;
     MemoryNetwork network;
     MemoryDatagramSocket peer{&network}; // the managed client that sends the traps
     QPointer<MemoryDatagramSocket> lastSocket;
@@ -56,21 +56,14 @@ private:
             return socket;
         });
     }
-    void connectTo(const QString &address, const QString &port = QStringLiteral("162"))
-    {
-        dialog->PETIPAdr->setText(address);
-        dialog->PETIPPort->setText(port);
-        dialog->PETConnect();
-    }
-    void connectMemory()
+    void listenInMemory()
     {
         useMemorySockets();
-        connectTo(QStringLiteral("127.0.0.1"));
-        QVERIFY(lastSocket);
+        QCOMPARE(handler->listen(at(QStringLiteral("127.0.0.1"))), ListenerState::Listening);
         QCOMPARE(handler->socket(), lastSocket.data());
     }
     PacketLogModel *log() { return handler->logger()->model(); }
-    // Sends the traps to the listener in one go; returns once it has read them.
+    // Sends the traps in one go; returns once the listener has read them.
     void send(std::initializer_list<QByteArray> traps)
     {
         const quint64 before = handler->datagramsRead();
@@ -78,34 +71,38 @@ private:
             peer.writeDatagram(trap, QHostAddress::LocalHost, 162);
         QTRY_COMPARE(handler->datagramsRead(), before + traps.size());
     }
-    void setHeartbeat(bool on, const char *minutes = "10", const char *tolerance = "0.5")
-    {
-        dialog->PETHeartbeat->setChecked(on);
-        dialog->PETHeartbeatInterval->setText(QLatin1String(minutes));
-        dialog->PETHeartbeatInterval_2->setText(QLatin1String(tolerance));
-        handler->applyHeartbeatSettings();
-    }
 
 private slots:
     void init()
     {
         clock = ManualLogClock();
         clock.setElapsed(5000); // the handler restarts it
-        page = std::make_unique<Page>();
-        handler = std::make_unique<ASF_PET_Handler>(page->widgets(), &clock);
+        handler = std::make_unique<ASF_PET_Handler>(&clock);
         QCOMPARE(clock.elapsed(), 0u);
-        dialog = handler->dialog();
         nextBindResult = SocketNoError;
     }
-    void cleanup()
+    void cleanup() { handler.reset(); }
+
+    void settingsFromFieldTexts()
     {
-        handler.reset();
-        page.reset();
+        const PetSettings s = PetSettings::fromTexts(QStringLiteral("10.1.2.3"), QStringLiteral("65698"), true,
+                                                     QStringLiteral("2"), QStringLiteral("0.25"));
+        QCOMPARE(s.address, QHostAddress(QStringLiteral("10.1.2.3")));
+        QCOMPARE(s.port, quint16(162)); // the low 16 bits
+        QCOMPARE(s.heartbeatInterval, 120000u);
+        QCOMPARE(s.heartbeatTolerance, 0.25f);
+        const PetSettings junk = PetSettings::fromTexts(QStringLiteral("256.1.1.1"), QStringLiteral("abc"), false,
+                                                        QStringLiteral("x"), QStringLiteral("y"));
+        QVERIFY(!junk.addressValid());
+        QCOMPARE(junk.port, quint16(0));
+        QCOMPARE(junk.heartbeatInterval, 0u);
+        QCOMPARE(junk.heartbeatTolerance, 0.0f);
+        QVERIFY(!at(QString()).addressValid());
     }
 
-    // A bad address, or a bind that fails with an error code: the dialog
-    // says why, the lamp is red and no socket is kept.
-    void connectFails_data()
+    // A bad address, or a bind that fails with an error code: the state
+    // says why and no socket is kept.
+    void listenFails_data()
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<int>("code");
@@ -113,7 +110,6 @@ private slots:
         const QString local = QStringLiteral("127.0.0.1");
         QTest::newRow("no address") << QString() << 0 << "error: bad IP address";
         QTest::newRow("text") << QStringLiteral("not an address") << 0 << "error: bad IP address";
-        QTest::newRow("too big") << QStringLiteral("256.1.1.1") << 0 << "error: bad IP address";
         QTest::newRow("1") << local << 1 << "error: device is already bound";
         QTest::newRow("2") << local << 2 << "error: operating system or firewall prohibited the action";
         QTest::newRow("3") << local << 3 << "error: system ran out of a resource";
@@ -125,51 +121,46 @@ private slots:
         QTest::newRow("9") << local << 9 << "error: unexpected system reaction";
         QTest::newRow("42") << local << 42 << "error: unexpected system reaction";
     }
-    void connectFails()
+    void listenFails()
     {
         QFETCH(QString, address);
         QFETCH(int, code);
+        listenInMemory();
+        QPointer<MemoryDatagramSocket> listening = lastSocket;
         nextBindResult = code;
-        useMemorySockets();
-        page->address.setText(QStringLiteral("10.0.0.1"));
-        dialog->PETConfigConnect_Button->setText(QStringLiteral("Reconnect"));
-        connectTo(address);
-        QTEST(dialog->status_textLabel->text(), "text");
-        QCOMPARE(handler->statusLampImage(), QStringLiteral("ledred.png"));
+        QSignalSpy changed(handler.get(), &ASF_PET_Handler::listenerStateChanged);
+        const auto outcome = handler->listen(at(address));
+        QCOMPARE(outcome, code ? ListenerState::BindFailed : ListenerState::BadAddress);
+        QTEST(handler->listenerState().statusText(), "text");
+        QCOMPARE(changed.count(), 1);
         QVERIFY(!handler->isListening());
-        QVERIFY(!lastSocket);
-        if (code) // the bind failed
-            QCOMPARE(dialog->PETConfigConnect_Button->text(), QStringLiteral("Connect"));
-        else // the address was not understood
-            QCOMPARE(page->address.text(), QStringLiteral("0.0.0.0"));
-        QCOMPARE(socketErrorText(0), QStringLiteral("error: unkown"));
+        QVERIFY(!handler->socket());
+        QVERIFY(!listening); // the old socket was closed first
+        QCOMPARE(handler->localAddress(), QHostAddress(QStringLiteral("127.0.0.1"))); // kept from the last bind
     }
 
-    void connectAndReconnect()
+    void listenAndRebind()
     {
-        connectMemory();
-        QCOMPARE(dialog->status_textLabel->text(), QStringLiteral("Connected"));
-        QCOMPARE(dialog->PETConfigConnect_Button->text(), QStringLiteral("Reconnect"));
-        QCOMPARE(handler->statusLampImage(), QStringLiteral("ledgreen.png"));
-        QCOMPARE(page->address.text(), QStringLiteral("127.0.0.1"));
-        QCOMPARE(handler->localAddress(), QHostAddress(QStringLiteral("127.0.0.1")));
+        QCOMPARE(handler->listenerState().statusText(), QStringLiteral("not listening"));
+        listenInMemory();
+        QCOMPARE(handler->listenerState().statusText(), QStringLiteral("Connected"));
+        QCOMPARE(handler->listenerState().port, quint16(162));
+        QCOMPARE(handler->settings().address, QHostAddress(QStringLiteral("127.0.0.1")));
         QPointer<MemoryDatagramSocket> first = lastSocket;
-        // A port that is no number binds port 0; the old socket goes first.
-        connectTo(QStringLiteral("127.0.0.1"), QStringLiteral("abc"));
+        // A port that is no number binds port 0 (the network picks one).
+        QCOMPARE(handler->listen(at(QStringLiteral("127.0.0.1"), QStringLiteral("abc"))), ListenerState::Listening);
         QVERIFY(!first);
-        QVERIFY(lastSocket);
         QCOMPARE(handler->port(), quint16(0));
-        // Low 16 bits of the number.
-        connectTo(QStringLiteral("127.0.0.1"), QStringLiteral("65698"));
-        QCOMPARE(handler->port(), quint16(162));
+        QCOMPARE(handler->listenerState().port, lastSocket->localPort());
     }
 
-    // One signal for several datagrams: all are read, each traced and logged.
+    // One wake-up for several datagrams: all are read, each traced and logged.
     void readsEveryPendingDatagram()
     {
-        connectMemory();
+        listenInMemory();
         clock.setElapsed(3723004);
         velquor::test::TraceCapture trace;
+        QSignalSpy receiveLamp(handler.get(), &ASF_PET_Handler::receiveLampChanged);
         send({hex("000102030405060708090a0b0c0d0e0f10111213"), QByteArray(), trapWithSequence(3)});
         QCOMPARE(log()->size(), 3);
         QVERIFY(!lastSocket->hasPendingDatagrams());
@@ -183,56 +174,48 @@ private slots:
         QCOMPARE(log()->rowStatus(1), ASF_PACKET_ERROR);
         QCOMPARE(log()->rowTexts(2).info, QStringLiteral(" "));
         QCOMPARE(log()->rowTexts(2).direction, QStringLiteral("received"));
-        // The receive lamp is green until 150 ms after the datagram.
-        QCOMPARE(handler->receiveLampImage(), QStringLiteral("ledgreen.png"));
+        // The receive lamp turned green once for the burst, and goes off
+        // 150 ms after the last datagram.
+        QCOMPARE(receiveLamp.count(), 1);
+        QCOMPARE(handler->receiveLamp(), Lamp::Green);
         QCOMPARE(handler->receiveLampTimer()->interval(), 150);
-        QTRY_COMPARE_WITH_TIMEOUT(handler->receiveLampImage(), QStringLiteral("ledoff.png"), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(handler->receiveLamp(), Lamp::Off, 2000);
+        QCOMPARE(receiveLamp.count(), 2);
     }
 
-    void heartbeatSettingsFromTheDialog()
+    void heartbeatSettings()
     {
-        // The radio button enables the interval with it.
-        dialog->PETHeartbeat->click();
-        QVERIFY(dialog->PETHeartbeatInterval->isEnabled());
-        dialog->PETHeartbeat->click();
-        QVERIFY(!dialog->PETHeartbeatInterval->isEnabled());
-
         clock.setElapsed(7000);
-        dialog->PETHeartbeat->setChecked(true);
-        dialog->PETHeartbeatInterval->setText(QStringLiteral("2"));
-        dialog->PETHeartbeatInterval_2->setText(QStringLiteral("0.25"));
-        dialog->buttonOk->click();
+        handler->applyHeartbeatSettings(heartbeat(true, "2", "0.25"));
         QVERIFY(handler->heartbeatCheck());
         QCOMPARE(handler->heartbeatInterval(), 120000u);
-        QCOMPARE(handler->heartbeatTolerance(), 0.25f);
         QCOMPARE(handler->timerInterval(), 14999);
-        QCOMPARE(handler->heartbeatLampImage(), QStringLiteral("ledgreen.png"));
+        QCOMPARE(handler->heartbeatLamp(), Lamp::Green);
         QCOMPARE(handler->analysis().lastHeartbeat(), 7000u);
+        QCOMPARE(handler->settings().heartbeatTolerance, 0.25f);
 
-        // configure() fills the dialog from the settings in force.
-        dialog->PETHeartbeat->setChecked(false);
-        dialog->PETHeartbeatInterval->setText(QStringLiteral("99"));
+        // configure() asks the dialog to show them.
+        QSignalSpy configure(handler.get(), &ASF_PET_Handler::configureRequested);
         handler->configure();
-        QVERIFY(dialog->PETHeartbeat->isChecked());
-        QCOMPARE(dialog->PETHeartbeatInterval->text(), QStringLiteral("2"));
+        QCOMPARE(configure.count(), 1);
 
-        setHeartbeat(false);
-        QCOMPARE(handler->heartbeatLampImage(), QStringLiteral("ledoff.png"));
+        handler->applyHeartbeatSettings(heartbeat(false));
+        QCOMPARE(handler->heartbeatLamp(), Lamp::Off);
         QCOMPARE(handler->timerInterval(), 60000);
         // A tolerance too small for a period: the floor.
-        setHeartbeat(true, "10", "nan");
+        handler->applyHeartbeatSettings(heartbeat(true, "10", "nan"));
         QCOMPARE(handler->timerInterval(), 1000);
     }
 
     void heartbeatsTimerAndRestart()
     {
-        connectMemory();
-        setHeartbeat(true); // 10 min, 0.5 min, from clock 0
+        listenInMemory();
+        handler->applyHeartbeatSettings(heartbeat(true)); // 10 min, 0.5 min, from clock 0
         clock.setElapsed(600000);
         send({heartbeatTrap(1)});
         QCOMPARE(log()->rowTexts(0).info, QStringLiteral("Heartbeat"));
-        QCOMPARE(handler->heartbeatLampImage(), QStringLiteral("ledred.png")); // flash
-        QTRY_COMPARE_WITH_TIMEOUT(handler->heartbeatLampImage(), QStringLiteral("ledgreen.png"), 2000);
+        QCOMPARE(handler->heartbeatLamp(), Lamp::Red); // flash
+        QTRY_COMPARE_WITH_TIMEOUT(handler->heartbeatLamp(), Lamp::Green, 2000);
 
         // No heartbeat for the next interval and its tolerance: an error line.
         clock.setElapsed(600000 + 631000);
@@ -240,7 +223,7 @@ private slots:
         QCOMPARE(log()->size(), 2);
         QCOMPARE(log()->rowTexts(1).info, QStringLiteral("error: heartbeat missing, expected at 1200000"));
         QCOMPARE(log()->rowStatus(1), ASF_PACKET_ERROR);
-        QCOMPARE(handler->heartbeatLampImage(), QStringLiteral("ledred.png"));
+        QCOMPARE(handler->heartbeatLamp(), Lamp::Red);
 
         // A retransmission is counted on its record; a trap never
         // retransmitted is reported two minutes on.
@@ -278,11 +261,10 @@ private slots:
 
     void realSocketReadsABurst()
     {
-        connectTo(QStringLiteral("127.0.0.1"), QStringLiteral("0"));
-        QCOMPARE(dialog->status_textLabel->text(), QStringLiteral("Connected"));
+        QCOMPARE(handler->listen(at(QStringLiteral("127.0.0.1"), QStringLiteral("0"))), ListenerState::Listening);
         const quint16 port = handler->socket()->localPort();
         QVERIFY(port != 0);
-        QCOMPARE(page->port.text(), QString::number(port));
+        QCOMPARE(handler->listenerState().port, port);
         QUdpSocket sender;
         const int count = 200;
         for (int i = 0; i < count; ++i)
@@ -296,15 +278,14 @@ private slots:
     {
         QUdpSocket holder;
         QVERIFY(holder.bind(QHostAddress::LocalHost, 0));
-        connectTo(QStringLiteral("127.0.0.1"), QString::number(holder.localPort()));
-        QCOMPARE(dialog->status_textLabel->text(), QStringLiteral("error: device is already bound"));
-        QVERIFY(!handler->isListening());
+        handler->listen(at(QStringLiteral("127.0.0.1"), QString::number(holder.localPort())));
+        QCOMPARE(handler->listenerState().statusText(), QStringLiteral("error: device is already bound"));
         // An address this host does not have.
-        connectTo(QStringLiteral("192.0.2.1"), QStringLiteral("0"));
-        QCOMPARE(dialog->status_textLabel->text(), QStringLiteral("error: impossible to perform action"));
-        QCOMPARE(handler->statusLampImage(), QStringLiteral("ledred.png"));
+        handler->listen(at(QStringLiteral("192.0.2.1"), QStringLiteral("0")));
+        QCOMPARE(handler->listenerState().statusText(), QStringLiteral("error: impossible to perform action"));
+        QVERIFY(!handler->isListening());
     }
 };
 
-QTEST_MAIN(TestPetHandler)
+QTEST_GUILESS_MAIN(TestPetHandler)
 #include "tst_pethandler.moc"
