@@ -1,11 +1,14 @@
 // Bursts of PET traps over loopback UDP into the PET listener with its log,
 // trace view and page shown (offscreen), beside a raw receive loop on the
 // same socket class as the limit. A sender thread sends each burst as fast
-// as it can, twice: unpaced, and paced by a window of datagrams not yet
-// taken by the receiver (so the kernel queue never overflows and the rate is
-// what the receiver sustains).
+// as it can: paced by a window of datagrams not yet taken by the receiver
+// (so the kernel queue never overflows and the rate is what the receiver
+// sustains), then once unpaced. The paced bursts alternate between the raw
+// loop and the listener, --runs times each; the best rate of each stands for
+// it, as other load on the machine only ever slows a run down, and the
+// spread of the rates shows how much.
 //
-// Usage: bench_pet_burst [--count N] [--window W]
+// Usage: bench_pet_burst [--count N] [--window W] [--runs R]
 
 #include "core/asflogger.h"
 #include "pet/asfpethandler.h"
@@ -18,6 +21,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <arpa/inet.h>
@@ -40,6 +44,30 @@ struct Result
     double seconds = 0;
     double rate() const { return seconds > 0 ? double(received) / seconds : 0; }
 };
+
+// The best of several runs, the spread of their rates, and whether any lost a datagram.
+struct Runs
+{
+    Result best;
+    double slowest = 0;
+    bool lost = false;
+
+    void add(const Result &r)
+    {
+        lost = lost || r.received != r.sent;
+        if (best.seconds == 0 || r.rate() > best.rate())
+            best = r;
+        if (slowest == 0 || r.rate() < slowest)
+            slowest = r.rate();
+    }
+    double spread() const { return best.rate() > 0 ? 100.0 * (best.rate() - slowest) / best.rate() : 0; }
+};
+
+double loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').value(0).toDouble() : -1;
+}
 
 void sendBurst(quint16 port, const std::vector<QByteArray> &payloads, quint64 window,
                const std::atomic<quint64> &consumed, std::atomic<quint64> &sent)
@@ -111,12 +139,15 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     int count = 100000;
     quint64 window = 2000;
+    int runs = 3;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QLatin1String("--count"))
             count = args[++i].toInt();
         else if (args[i] == QLatin1String("--window"))
             window = args[++i].toULongLong();
+        else if (args[i] == QLatin1String("--runs"))
+            runs = qMax(1, args[++i].toInt());
     }
 
     // The trace goes where the workbench sends it: the Trace Log page.
@@ -170,24 +201,34 @@ int main(int argc, char **argv)
                 "listener socket as the factory makes it)\n",
                 count, static_cast<long long>(payloads.front().size()), ASF_PET_Handler::ReceiveBufferBytes,
                 raw.receiveBufferSize());
+    std::printf("machine load (1-minute average) before: %.2f\n", loadAverage());
     std::printf("%-22s %9s %9s %8s %9s %11s\n", "run", "sent", "received", "lost", "seconds", "traps/s");
-
-    const Result rawPaced = run(raw.localPort(), payloads, window, consumed);
-    print("raw loop, paced", rawPaced);
-    handler.restart();
-    const Result petPaced = run(handlerPort, payloads, window, consumed);
-    print("listener, paced", petPaced);
-    const int rows = handler.logger()->model()->size();
+    Runs rawPaced, petPaced;
+    int rows = 0;
+    for (int r = 0; r < runs; ++r) {
+        const Result rawRun = run(raw.localPort(), payloads, window, consumed);
+        print("raw loop, paced", rawRun);
+        rawPaced.add(rawRun);
+        handler.restart();
+        const Result petRun = run(handlerPort, payloads, window, consumed);
+        print("listener, paced", petRun);
+        petPaced.add(petRun);
+        rows = handler.logger()->model()->size();
+    }
     const Result rawFree = run(raw.localPort(), payloads, 0, consumed);
     print("raw loop, unpaced", rawFree);
     handler.restart();
     const Result petFree = run(handlerPort, payloads, 0, consumed);
     print("listener, unpaced", petFree);
 
-    std::printf("paced window %llu datagrams; rows logged in the paced listener run: %d\n",
+    std::printf("machine load (1-minute average) after: %.2f\n", loadAverage());
+    std::printf("paced window %llu datagrams; rows logged in the last paced listener run: %d\n",
                 static_cast<unsigned long long>(window), rows);
-    std::printf("listener / raw loop (paced): %.1f %%\n", rawPaced.rate() > 0 ? 100.0 * petPaced.rate() / rawPaced.rate() : 0.0);
-    std::printf("target: >= 25 %% of the raw rate with 0 lost in the paced burst: %s\n",
-                petPaced.received == quint64(count) && petPaced.rate() >= 0.25 * rawPaced.rate() ? "met" : "NOT met");
+    std::printf("best of %d paced runs: raw loop %.0f traps/s (spread %.0f %%), listener %.0f traps/s (spread %.0f %%)\n",
+                runs, rawPaced.best.rate(), rawPaced.spread(), petPaced.best.rate(), petPaced.spread());
+    const double ratio = rawPaced.best.rate() > 0 ? petPaced.best.rate() / rawPaced.best.rate() : 0.0;
+    std::printf("listener / raw loop (paced, best of %d): %.1f %%\n", runs, 100.0 * ratio);
+    std::printf("target: >= 50 %% of the raw rate with 0 lost in every paced burst: %s\n",
+                !petPaced.lost && ratio >= 0.5 ? "met" : "NOT met");
     return 0;
 }

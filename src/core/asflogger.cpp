@@ -41,13 +41,7 @@ bool ASF_Logger::appendPacket(std::unique_ptr<ASF_Packet> packet)
     std::shared_ptr<ASF_Packet> record(std::move(packet));
     m_model->append(record, m_packetCount);
 
-    const QString time = timestampText(record->timestamp());
-    const QString direction = directionText(record->direction());
-    const char *format = record->status() == ASF_PACKET_ERROR ? "%1 logging with ERROR: protocol %2 - at %3 - %4\n"
-                         : record->status() == ASF_PACKET_WARNING ? "%1 logging with Warning: protocol %2 - at %3 - %4\n"
-                                                                   : "%1 Logging : protocol %2 - at %3 - %4\n";
-    trace(QString::fromLatin1(format).arg(objectName(), record->protocol(), time, direction)
-          + QStringLiteral("\tInfo: %1\n--------------------------------------\n").arg(record->info()));
+    traceRow(*record);
 
     m_lastPacket = record;
     if (m_packetCount == m_maxPackets - 1)
@@ -56,6 +50,49 @@ bool ASF_Logger::appendPacket(std::unique_ptr<ASF_Packet> packet)
                  m_maxPackets, m_maxPackets);
     emit newPacketSignal();
     return true;
+}
+
+namespace {
+
+// The size of timestampText(t): hours in at least two digits, then ":mm:ss:mmm".
+qsizetype timestampSize(quint32 t)
+{
+    qsizetype hourDigits = 1;
+    for (quint32 hours = t / 3600000u; hours >= 10; hours /= 10)
+        ++hourDigits;
+    return qMax<qsizetype>(hourDigits, 2) + 10;
+}
+
+} // namespace
+
+void ASF_Logger::traceRow(const ASF_Packet &record)
+{
+    // Each row is traced; in a burst the trace keeps only the newest rows'
+    // lines, so a line is built only if it is read.
+    struct Line
+    {
+        QString logger, protocol, info;
+        quint32 timestamp;
+        int direction, status;
+
+        QString head() const
+        {
+            return status == ASF_PACKET_ERROR     ? QStringLiteral(" logging with ERROR: protocol ")
+                   : status == ASF_PACKET_WARNING ? QStringLiteral(" logging with Warning: protocol ")
+                                                  : QStringLiteral(" Logging : protocol ");
+        }
+        QString operator()() const
+        {
+            return logger + head() + protocol + QStringLiteral(" - at ") + timestampText(timestamp)
+                   + QStringLiteral(" - ") + directionText(direction) + QStringLiteral("\n\tInfo: ") + info
+                   + QStringLiteral("\n--------------------------------------\n");
+        }
+    };
+    Line line{objectName(), record.protocol(), record.info(), record.timestamp(), record.direction(), record.status()};
+    const qsizetype size = line.logger.size() + line.head().size() + line.protocol.size() + 6
+                           + timestampSize(line.timestamp) + 3 + directionText(line.direction).size() + 8
+                           + line.info.size() + 40;
+    traceDeferred(size, std::move(line));
 }
 
 void ASF_Logger::log(const QString &text)

@@ -69,6 +69,7 @@ signals:
     void saveFailed(const QString &text);
 
 private:
+    void traceRow(const ASF_Packet &record);
     bool failSave(const QString &text, bool traced);
 
     quint32 m_packetCount = 0;

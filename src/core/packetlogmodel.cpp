@@ -45,26 +45,41 @@ bool PacketLogModel::lessThan(const Entry &x, int a, const Entry &y, int b) cons
     return m_sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
 }
 
-int PacketLogModel::append(std::shared_ptr<ASF_Packet> packet, quint32 number)
+void PacketLogModel::append(std::shared_ptr<ASF_Packet> packet, quint32 number)
 {
     Entry entry{packet, packet->protocol(), packet->info(), number, packet->timestamp(),
                 qint8(packet->direction()), qint8(packet->status())};
     const int arrival = int(m_rows.size());
-    int row = arrival;
-    if (!isArrivalOrder()) {
-        const auto pos = std::lower_bound(m_order.begin(), m_order.end(), arrival, [&](int a, int) {
-            return lessThan(m_rows[size_t(a)], a, entry, arrival);
-        });
-        row = int(pos - m_order.begin());
-        beginInsertRows(QModelIndex(), row, row);
+    if (isArrivalOrder()) {
+        // New rows wait at the end until the event loop comes round.
         m_rows.push_back(std::move(entry));
-        m_order.insert(m_order.begin() + row, arrival);
-    } else {
-        beginInsertRows(QModelIndex(), row, row);
-        m_rows.push_back(std::move(entry));
+        if (!m_announceQueued) {
+            m_announceQueued = true;
+            QMetaObject::invokeMethod(this, &PacketLogModel::announcePending, Qt::QueuedConnection);
+        }
+        return;
     }
+    // Sorted by a column, a row goes to its place among the others at once.
+    announcePending();
+    const auto pos = std::lower_bound(m_order.begin(), m_order.end(), arrival, [&](int a, int) {
+        return lessThan(m_rows[size_t(a)], a, entry, arrival);
+    });
+    const int row = int(pos - m_order.begin());
+    beginInsertRows(QModelIndex(), row, row);
+    m_rows.push_back(std::move(entry));
+    m_order.insert(m_order.begin() + row, arrival);
+    m_announced = size();
     endInsertRows();
-    return row;
+}
+
+void PacketLogModel::announcePending()
+{
+    m_announceQueued = false;
+    if (m_announced >= size())
+        return;
+    beginInsertRows(QModelIndex(), m_announced, size() - 1);
+    m_announced = size();
+    endInsertRows();
 }
 
 void PacketLogModel::clear()
@@ -73,6 +88,7 @@ void PacketLogModel::clear()
     m_rows.clear();
     m_rows.shrink_to_fit();
     m_order.clear();
+    m_announced = 0;
     endResetModel();
 }
 
@@ -106,7 +122,7 @@ int PacketLogModel::displayRow(int arrivalIndex) const
 
 int PacketLogModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : size();
+    return parent.isValid() ? 0 : m_announced;
 }
 
 int PacketLogModel::columnCount(const QModelIndex &parent) const
@@ -116,7 +132,7 @@ int PacketLogModel::columnCount(const QModelIndex &parent) const
 
 QVariant PacketLogModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= size())
+    if (!index.isValid() || index.row() >= m_announced)
         return {};
     const Entry &e = entryAt(index.row());
     if (role == Qt::DisplayRole) {
@@ -154,6 +170,7 @@ void PacketLogModel::sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= ColumnCount)
         return;
+    announcePending();
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<int> arrivalOf;

@@ -3,6 +3,7 @@
 #include "core/logfileformat.h"
 
 #include <QAbstractTableModel>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -13,6 +14,11 @@ class ASF_Packet;
 // alive. Displayed order is arrival order unless the user sorts by a column.
 // The Status/Info column gives the row's status (StatusRole), which the view
 // shows as the error or warning image.
+//
+// Views hear of appended rows once per event-loop turn, in one insertion, as
+// a large packet list does: a burst then costs one layout instead of one per
+// row. size() and the row accessors below see every row at once; rowCount()
+// and data() only the rows announced to the views.
 class PacketLogModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -24,9 +30,11 @@ public:
     explicit PacketLogModel(QObject *parent = nullptr);
     ~PacketLogModel() override;
 
-    // Appends a row numbered number; returns its displayed row.
-    int append(std::shared_ptr<ASF_Packet> packet, quint32 number);
+    // Appends a row numbered number.
+    void append(std::shared_ptr<ASF_Packet> packet, quint32 number);
     void clear();
+    // Tells the views of the rows appended since the last turn now.
+    void announcePending();
 
     int size() const { return int(m_rows.size()); }
     // Displayed row -> record / texts.
@@ -59,8 +67,10 @@ private:
     bool lessThan(const Entry &x, int a, const Entry &y, int b) const;
     bool isArrivalOrder() const;
 
-    std::vector<Entry> m_rows;   // arrival order
+    std::deque<Entry> m_rows;    // arrival order; grows without moving the rows
     std::vector<int> m_order;    // displayed row -> arrival index; empty = arrival order
+    int m_announced = 0;         // rows the views know of; the rest wait at the end
+    bool m_announceQueued = false;
     int m_sortColumn = NumberColumn;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

@@ -38,6 +38,15 @@ QString TraceLog::activeText()
     return s_active ? s_active->text() : QString();
 }
 
+TraceLog *TraceLog::takingMessages()
+{
+    // Messages from other threads, or raised while a message is being
+    // handled, go to the console: the log belongs to the GUI thread.
+    const bool guiThread = QCoreApplication::instance()
+                           && QThread::currentThread() == QCoreApplication::instance()->thread();
+    return guiThread && !s_inHandler ? s_active : nullptr;
+}
+
 void TraceLog::handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     TraceLog *self = s_active;
@@ -46,11 +55,7 @@ void TraceLog::handler(QtMsgType type, const QMessageLogContext &context, const 
         std::fputc('\n', stderr);
         std::abort();
     }
-    // Messages from other threads, or raised while a message is being
-    // handled, go to the console: the log belongs to the GUI thread.
-    const bool guiThread = QCoreApplication::instance()
-                           && QThread::currentThread() == QCoreApplication::instance()->thread();
-    if (!self || !guiThread || s_inHandler) {
+    if (!takingMessages()) {
         if (self && self->m_previous)
             self->m_previous(type, context, message);
         else
@@ -73,6 +78,12 @@ void TraceLog::noteChange()
 void TraceLog::append(const QString &text)
 {
     m_buffer.append(text);
+    noteChange();
+}
+
+void TraceLog::appendDeferred(qsizetype size, TraceBuffer::Builder build)
+{
+    m_buffer.appendDeferred(size, std::move(build));
     noteChange();
 }
 

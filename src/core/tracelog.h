@@ -24,6 +24,8 @@ public:
     bool isInstalled() const;
 
     void append(const QString &text);
+    // A text built only if it is read (see TraceBuffer::appendDeferred).
+    void appendDeferred(qsizetype size, TraceBuffer::Builder build);
     QString text() const { return m_buffer.text(); }
 
     // What changed since the last call (see TraceBuffer::takeUpdate).
@@ -31,6 +33,9 @@ public:
 
     // The text of the installed trace log, empty when none is installed.
     static QString activeText();
+    // The installed trace log, when it takes messages from the calling thread
+    // now; deferred texts go to it directly instead of through Qt's handler.
+    static TraceLog *takingMessages();
 
 public slots:
     void clear();

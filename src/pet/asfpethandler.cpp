@@ -11,6 +11,33 @@ using namespace velquor;
 using velquor::pet::ListenerState;
 using velquor::pet::PetSettings;
 
+namespace {
+
+qsizetype digits(quint64 value)
+{
+    qsizetype n = 1;
+    while (value >= 10) {
+        value /= 10;
+        ++n;
+    }
+    return n;
+}
+
+} // namespace
+
+qsizetype ASF_PET_Handler::incomingTraceSize(int n, quint32 t)
+{
+    // The separator line, "PET  - Incomming data (", n, " bytes) time: ", the
+    // time (hours at least two digits, then ":mm:ss:mmm"), " -\n".
+    n = qMax(n, 0);
+    qsizetype size = 40 + 23 + digits(quint64(n)) + 14 + qMax<qsizetype>(2, digits(t / 3600000u)) + 10 + 3;
+    // The dump: a row label per 16 bytes, "\nfirst - last:" padded to 15;
+    // three characters a byte and one more after each fourth; a line feed.
+    for (int first = 0; first == 0 || first < n; first += 16)
+        size += qMax<qsizetype>(15, 5 + digits(quint64(first)) + digits(quint64(first) + 15));
+    return size + 3 * qsizetype(n) + n / 4 + 1;
+}
+
 ASF_PET_Handler::ASF_PET_Handler(LogClock *clock, QObject *parent, const char *name)
     : QObject(parent), m_clock(clock), m_address(QHostAddress(QStringLiteral("0.0.0.0"))),
       m_analysis(clock, nullptr), m_logger(std::make_unique<ASF_Logger>()), m_timer(new QTimer(this)),
@@ -141,11 +168,21 @@ void ASF_PET_Handler::readDatagram(DatagramSocket *socket)
     m_batch.clear();
     socket->readPending(m_batch);
     for (ReceivedDatagram &datagram : m_batch)
-        receiveDatagram(datagram.data);
+        receive(datagram.data);
+    // The lamp goes off 150 ms after the last datagram of the batch; one
+    // timer restart per batch instead of one per datagram.
+    if (!m_batch.empty())
+        m_receiveLampTimer->start();
     m_batch.clear();
 }
 
 void ASF_PET_Handler::receiveDatagram(const QByteArray &bytes)
+{
+    receive(bytes);
+    m_receiveLampTimer->start();
+}
+
+void ASF_PET_Handler::receive(const QByteArray &bytes)
 {
     ++m_datagramsRead;
     setReceiveLED_Green();
@@ -154,7 +191,9 @@ void ASF_PET_Handler::receiveDatagram(const QByteArray &bytes)
     packet->setDirection(ASF_Packet::Received);
     const quint32 t = m_clock ? m_clock->elapsed() : 0;
     packet->setTimestamp(t);
-    trace(pet::incomingTraceText(bytes, n, t));
+    // Built only if the trace keeps it: in a burst most of these are trimmed
+    // away before anybody reads them.
+    traceDeferred(incomingTraceSize(n, t), [bytes, n, t] { return pet::incomingTraceText(bytes, n, t); });
     packet->setData(bytes, n);
 
     const pet::TrapFacts facts{t, packet->data(), packet->sequenceNumber(), packet->isHeartbeat()};
@@ -167,7 +206,6 @@ void ASF_PET_Handler::receiveDatagram(const QByteArray &bytes)
         m_heartbeatLampTimer->start();
     }
     m_logger->appendPacket(std::move(packet));
-    m_receiveLampTimer->start();
 }
 
 void ASF_PET_Handler::traceHexDump(const QByteArray &bytes, int n)

@@ -54,6 +54,8 @@ public:
     // The receive path for one datagram.
     void receiveDatagram(const QByteArray &bytes);
     void traceHexDump(const QByteArray &bytes, int n);
+    // The size of what is traced for a received datagram of n bytes at time t.
+    static qsizetype incomingTraceSize(int n, quint32 t);
 
     QHostAddress localAddress() const { return m_address; }
     quint16 port() const { return m_port; }
@@ -98,6 +100,7 @@ signals:
 
 private:
     std::unique_ptr<velquor::DatagramSocket> createSocket();
+    void receive(const QByteArray &bytes);
     void setListenerState(const velquor::pet::ListenerState &state);
     void setReceiveLamp(Lamp lamp);
     void setHeartbeatLamp(Lamp lamp);

@@ -4,6 +4,7 @@
 #include "core/asflogger.h"
 #include "core/asfpacket.h"
 #include "core/packetlogmodel.h"
+#include "core/textformat.h"
 #include "core/tracelog.h"
 #include "support/capture.h"
 
@@ -40,7 +41,12 @@ struct Log
         log.setTimeBase(&clock);
     }
     PacketLogModel *model() const { return log.model(); }
-    QString cell(int row, int column) const { return model()->index(row, column).data().toString(); }
+    // What a view shows, once it has heard of the rows.
+    QString cell(int row, int column) const
+    {
+        model()->announcePending();
+        return model()->index(row, column).data().toString();
+    }
     QStringList infos() const
     {
         QStringList out;
@@ -87,6 +93,7 @@ private slots:
     void logLineSplitting();
     void logLinesAreCutAt1000Bytes();
     void appendTracesOneLineByStatus();
+    void viewsHearOfRowsOncePerTurn();
     void sortingByColumnKeepsRows();
 
     void savedLogIsExact();
@@ -270,20 +277,62 @@ void TestPacketLog::logLinesAreCutAt1000Bytes()
 
 void TestPacketLog::appendTracesOneLineByStatus()
 {
-    Log l;
-    l.clock.setElapsed(1500);
-    auto p = packet(1500, QStringLiteral("bad"));
-    p->setError();
+    const QString expected = QStringLiteral("PET logging with ERROR: protocol PET - at 00:00:01:500 - received\n"
+                                            "\tInfo: bad\n--------------------------------------\n"
+                                            "PET logging with Warning: protocol LOG - at 00:00:01:500 - \n"
+                                            "\tInfo: careful\n--------------------------------------\n"
+                                            "PET Logging : protocol LOG - at 00:00:01:500 - \n"
+                                            "\tInfo: fine %1\n--------------------------------------\n");
+    const auto appendThree = [](Log &l) {
+        l.clock.setElapsed(1500);
+        auto p = packet(1500, QStringLiteral("bad"));
+        p->setError();
+        l.log.appendPacket(std::move(p));
+        l.log.logLevel(ASF_PACKET_WARNING, QStringLiteral("careful-details"));
+        l.log.log(QStringLiteral("fine %1"));
+    };
+    Log traced;
     m_trace->clear();
-    l.log.appendPacket(std::move(p));
-    l.log.logLevel(ASF_PACKET_WARNING, QStringLiteral("careful-details"));
-    l.log.log(QStringLiteral("fine"));
-    QCOMPARE(m_trace->text(), QStringLiteral("PET logging with ERROR: protocol PET - at 00:00:01:500 - received\n"
-                                             "\tInfo: bad\n--------------------------------------\n"
-                                             "PET logging with Warning: protocol LOG - at 00:00:01:500 - \n"
-                                             "\tInfo: careful\n--------------------------------------\n"
-                                             "PET Logging : protocol LOG - at 00:00:01:500 - \n"
-                                             "\tInfo: fine\n--------------------------------------\n"));
+    appendThree(traced);
+    QCOMPARE(m_trace->text(), expected);
+
+    // Into an installed trace log the lines go unbuilt, sized beforehand:
+    // they read the same, whatever the time's width.
+    TraceLog traceLog;
+    traceLog.install();
+    Log deferred;
+    appendThree(deferred);
+    QCOMPARE(traceLog.text(), expected);
+    for (quint32 t : {359999999u, 360000000u, 4294967295u}) {
+        traceLog.clear();
+        auto p = packet(t, QStringLiteral("late"));
+        p->setDirection(ASF_Packet::Sent);
+        const QString line = QStringLiteral("PET Logging : protocol PET - at %1 - sent\n\tInfo: late\n"
+                                            "--------------------------------------\n").arg(timestampText(t));
+        deferred.log.appendPacket(std::move(p));
+        QCOMPARE(traceLog.text(), line);
+    }
+}
+
+void TestPacketLog::viewsHearOfRowsOncePerTurn()
+{
+    Log l;
+    QSignalSpy inserted(l.model(), &QAbstractItemModel::rowsInserted);
+    for (int i = 0; i < 3; ++i)
+        l.log.appendPacket(packet(quint32(i)));
+    QCOMPARE(l.model()->size(), 3); // the log sees them at once ...
+    QCOMPARE(l.model()->rowCount(), 0); // ... the views on the next turn, in one go
+    QVERIFY(!l.model()->index(0, 0).data().isValid());
+    QTRY_COMPARE(l.model()->rowCount(), 3);
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(inserted.at(0).mid(1), (QVariantList{0, 2}));
+
+    // A clear before the turn leaves nothing to announce.
+    l.log.appendPacket(packet(3));
+    l.log.clearLog();
+    QCoreApplication::processEvents();
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(l.model()->rowCount(), 0);
 }
 
 void TestPacketLog::sortingByColumnKeepsRows()

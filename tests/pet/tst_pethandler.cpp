@@ -6,8 +6,10 @@
 #include "core/asflogger.h"
 #include "core/memorynetwork.h"
 #include "core/packetlogmodel.h"
+#include "core/tracelog.h"
 #include "pet/asfpethandler.h"
 #include "pet/asfpetpacket.h"
+#include "pet/pettrace.h"
 #include "support/capture.h"
 #include "support/pettrapbuilder.h"
 
@@ -181,6 +183,51 @@ private slots:
         QCOMPARE(handler->receiveLampTimer()->interval(), 150);
         QTRY_COMPARE_WITH_TIMEOUT(handler->receiveLamp(), Lamp::Off, 2000);
         QCOMPARE(receiveLamp.count(), 2);
+    }
+
+    // The trace of a datagram is sized before it is built; the size must be
+    // the built text's, whatever the length and the time.
+    void incomingTraceSizeIsExact()
+    {
+        QByteArray bytes(100050, '\x5a');
+        for (quint32 t : {0u, 3723004u, 359999999u, 360000000u, 4294967295u}) {
+            for (int n : {0, 1, 3, 4, 15, 16, 17, 31, 32, 33, 112, 160, 1600, 10000, 99985, 99999, 100016, 100050})
+                QCOMPARE(ASF_PET_Handler::incomingTraceSize(n, t), pet::incomingTraceText(bytes, n, t).size());
+        }
+    }
+
+    // The Trace Log page reads what the handler traced, message by message,
+    // though most of a burst is never built: the same traffic once traced at
+    // once into a plain buffer, once into an installed trace log.
+    void burstTraceReadsAsTraced()
+    {
+        QList<QByteArray> traffic;
+        for (int i = 0; i < 1500; ++i)
+            traffic << (i % 7 ? trapWithSequence(quint16(i)) : hex("3082").repeated(i % 50));
+        const auto receiveAll = [&] {
+            clock.setElapsed(0);
+            ASF_PET_Handler pet(&clock);
+            for (const QByteArray &bytes : traffic) {
+                clock.advance(997);
+                pet.receiveDatagram(bytes);
+            }
+        };
+        static TraceBuffer *reference;
+        static qsizetype total;
+        TraceBuffer traced;
+        reference = &traced;
+        total = 0;
+        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &m) {
+            reference->append(m);
+            total += m.size();
+        });
+        receiveAll();
+        qInstallMessageHandler(previous);
+        QVERIFY(total > 10 * TraceBuffer::TrimAt); // trimmed many times over
+        TraceLog traceLog;
+        traceLog.install();
+        receiveAll();
+        QCOMPARE(traceLog.text(), traced.text());
     }
 
     void heartbeatSettings()
