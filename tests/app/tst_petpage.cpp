@@ -13,13 +13,13 @@
 #include "pet/asfpethandler.h"
 #include "pet/petconfig.h"
 #include "support/pettrapbuilder.h"
+#include "support/workdir.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
-#include <QTemporaryDir>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QUdpSocket>
@@ -194,10 +194,7 @@ void TestPetPage::trafficLandsInThePageLogWithDetailView()
 
 void TestPetPage::clearAndSaveReachTheHandler()
 {
-    QTemporaryDir dir;
-    const QString oldCwd = QDir::currentPath();
-    QDir::setCurrent(dir.path());
-    QDir().mkdir(QStringLiteral("log"));
+    velquor::test::WorkingDirectory dir;
     {
         Workbench b;
         QVERIFY(b.start());
@@ -217,7 +214,6 @@ void TestPetPage::clearAndSaveReachTheHandler()
         QTest::mouseClick(b.page().clearLog_button, Qt::LeftButton);
         QCOMPARE(pet->logger()->model()->size(), 0);
     }
-    QDir::setCurrent(oldCwd);
 }
 
 QTEST_MAIN(TestPetPage)

@@ -113,19 +113,18 @@ void TestPacketRecord::hexDumpText()
     ASF_Packet p(0);
     p.setData(bytes);
     QCOMPARE(p.textForm(), expected);
+    // Both text forms write the one text.
     QString streamed;
     QTextStream stream(&streamed);
     p.writeToStream(stream);
     stream.flush();
-    QCOMPARE(streamed, expected);
-
     FILE *f = std::tmpfile();
     p.writeToFile(f);
     std::rewind(f);
     char buffer[256] = {0};
     const size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
     std::fclose(f);
-    QCOMPARE(QString::fromLatin1(buffer, qsizetype(n)), expected);
+    QCOMPARE(streamed + '|' + QString::fromLatin1(buffer, qsizetype(n)), expected + '|' + expected);
 }
 
 void TestPacketRecord::dumpsNeverWalkPastTheBytes()
@@ -175,16 +174,12 @@ void TestPacketRecord::cloneCopiesEveryField()
     line.setError();
     line.setLogMessage(QStringLiteral("msg"));
     const std::unique_ptr<ASF_Packet> copy = line.clone();
-    auto *lineCopy = qobject_cast<ASF_LogPacket *>(copy.get());
-    QVERIFY(lineCopy);
+    const auto fields = [](const ASF_Packet &p) {
+        return QVariantList{p.data(), p.timestamp(), p.direction(), p.protocol(), p.info(), p.status(),
+                            qobject_cast<const ASF_LogPacket *>(&p)->logMessage()};
+    };
+    QCOMPARE(fields(*copy), fields(line));
     QCOMPARE(copy->parent(), nullptr);
-    QCOMPARE(copy->data(), line.data());
-    QCOMPARE(copy->timestamp(), 1234u);
-    QCOMPARE(copy->direction(), int(ASF_Packet::Sent));
-    QCOMPARE(copy->protocol(), QStringLiteral("X"));
-    QCOMPARE(copy->info(), QStringLiteral("info"));
-    QCOMPARE(copy->status(), ASF_PACKET_ERROR);
-    QCOMPARE(lineCopy->logMessage(), QStringLiteral("msg"));
 }
 
 void TestPacketRecord::markItemOnRowTree()
