@@ -3,11 +3,16 @@
 #include "core/asfpacket.h"
 #include "core/textformat.h"
 
+#include <QTimer>
 #include <algorithm>
 
 using namespace velquor;
 
-PacketLogModel::PacketLogModel(QObject *parent) : QAbstractTableModel(parent) {}
+PacketLogModel::PacketLogModel(QObject *parent) : QAbstractTableModel(parent), m_announceTimer(new QTimer(this))
+{
+    m_announceTimer->setSingleShot(true);
+    connect(m_announceTimer, &QTimer::timeout, this, &PacketLogModel::announcePending);
+}
 
 PacketLogModel::~PacketLogModel() = default;
 
@@ -51,11 +56,12 @@ void PacketLogModel::append(std::shared_ptr<ASF_Packet> packet, quint32 number)
                 qint8(packet->direction()), qint8(packet->status())};
     const int arrival = int(m_rows.size());
     if (isArrivalOrder()) {
-        // New rows wait at the end until the event loop comes round.
+        // New rows wait at the end until the event loop comes round, and at
+        // least a tenth of a second after the last announcement.
         m_rows.push_back(std::move(entry));
-        if (!m_announceQueued) {
-            m_announceQueued = true;
-            QMetaObject::invokeMethod(this, &PacketLogModel::announcePending, Qt::QueuedConnection);
+        if (!m_announceTimer->isActive()) {
+            const qint64 since = m_lastAnnounce.isValid() ? m_lastAnnounce.elapsed() : qint64(AnnounceIntervalMs);
+            m_announceTimer->start(int(qBound(qint64(0), qint64(AnnounceIntervalMs) - since, qint64(AnnounceIntervalMs))));
         }
         return;
     }
@@ -74,9 +80,10 @@ void PacketLogModel::append(std::shared_ptr<ASF_Packet> packet, quint32 number)
 
 void PacketLogModel::announcePending()
 {
-    m_announceQueued = false;
+    m_announceTimer->stop();
     if (m_announced >= size())
         return;
+    m_lastAnnounce.start();
     beginInsertRows(QModelIndex(), m_announced, size() - 1);
     m_announced = size();
     endInsertRows();

@@ -3,11 +3,13 @@
 #include "core/logfileformat.h"
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <deque>
 #include <memory>
 #include <vector>
 
 class ASF_Packet;
+class QTimer;
 
 // The rows of a packet log. A row's texts are fixed when it is appended;
 // later changes of the record do not change them. Rows keep their records
@@ -15,10 +17,12 @@ class ASF_Packet;
 // The Status/Info column gives the row's status (StatusRole), which the view
 // shows as the error or warning image.
 //
-// Views hear of appended rows once per event-loop turn, in one insertion, as
-// a large packet list does: a burst then costs one layout instead of one per
-// row. size() and the row accessors below see every row at once; rowCount()
-// and data() only the rows announced to the views.
+// Views hear of appended rows in one insertion on the next event-loop turn,
+// and while rows keep coming at most ten times a second, as a large packet
+// list does: a tree view lays out all its rows on every insertion, so a
+// burst costs a few layouts instead of one per row or per turn. size() and
+// the row accessors below see every row at once; rowCount() and data() only
+// the rows announced to the views.
 class PacketLogModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -33,8 +37,10 @@ public:
     // Appends a row numbered number.
     void append(std::shared_ptr<ASF_Packet> packet, quint32 number);
     void clear();
-    // Tells the views of the rows appended since the last turn now.
+    // Tells the views of the rows appended since the last announcement now.
     void announcePending();
+
+    static constexpr int AnnounceIntervalMs = 100;
 
     int size() const { return int(m_rows.size()); }
     // Displayed row -> record / texts.
@@ -70,7 +76,8 @@ private:
     std::deque<Entry> m_rows;    // arrival order; grows without moving the rows
     std::vector<int> m_order;    // displayed row -> arrival index; empty = arrival order
     int m_announced = 0;         // rows the views know of; the rest wait at the end
-    bool m_announceQueued = false;
+    QTimer *m_announceTimer;
+    QElapsedTimer m_lastAnnounce;
     int m_sortColumn = NumberColumn;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
