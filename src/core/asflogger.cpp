@@ -21,8 +21,16 @@ bool ASF_Logger::initList()
 {
     if (!m_listing)
         return false;
-    m_model->clear();
+    clearRows();
     return true;
+}
+
+void ASF_Logger::clearRows()
+{
+    // The last record appended is always the newest row; it outlives the rows.
+    std::unique_ptr<ASF_Packet> newest = m_model->clear();
+    if (newest && newest.get() == m_lastPacket)
+        m_keptLastPacket = std::move(newest);
 }
 
 bool ASF_Logger::appendPacket(ASF_Packet *packet)
@@ -38,11 +46,9 @@ bool ASF_Logger::appendPacket(std::unique_ptr<ASF_Packet> packet)
     if (m_packetCount > m_maxPackets)
         return false;
 
-    std::shared_ptr<ASF_Packet> record(std::move(packet));
-    m_model->append(record, m_packetCount);
-
+    ASF_Packet *record = m_model->append(std::move(packet), m_packetCount);
     traceRow(*record);
-
+    m_keptLastPacket.reset();
     m_lastPacket = record;
     if (m_packetCount == m_maxPackets - 1)
         logLevel(ASF_PACKET_ERROR,
@@ -125,7 +131,7 @@ void ASF_Logger::logLevel(int status, const QString &text)
 
 void ASF_Logger::clearLog()
 {
-    m_model->clear();
+    clearRows();
     m_packetCount = 0;
     emit cleared();
 }

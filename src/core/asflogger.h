@@ -53,7 +53,7 @@ public slots:
     void clearLog();
     void setMaxSize(unsigned size);
     unsigned getMaxSize() { return m_maxPackets; }
-    ASF_Packet *getLastAsfPacket() { return m_lastPacket.get(); }
+    ASF_Packet *getLastAsfPacket() { return m_lastPacket; }
     QByteArray getLastPacketData();
     // False when the file cannot be written or there is no list to save;
     // saveFailed() then says why.
@@ -71,12 +71,14 @@ signals:
 private:
     void traceRow(const ASF_Packet &record);
     bool failSave(const QString &text, bool traced);
+    void clearRows();
 
     quint32 m_packetCount = 0;
     unsigned m_maxPackets = 200000;
     bool m_listing = false;
     velquor::LogClock *m_clock = nullptr;
     PacketLogModel *m_model = nullptr; // owned (child of this)
-    std::shared_ptr<ASF_Packet> m_lastPacket;
+    ASF_Packet *m_lastPacket = nullptr; // listed, or kept past a clear below
+    std::unique_ptr<ASF_Packet> m_keptLastPacket;
     QString m_lastFileName;
 };

@@ -50,10 +50,11 @@ bool PacketLogModel::lessThan(const Entry &x, int a, const Entry &y, int b) cons
     return m_sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
 }
 
-void PacketLogModel::append(std::shared_ptr<ASF_Packet> packet, quint32 number)
+ASF_Packet *PacketLogModel::append(std::unique_ptr<ASF_Packet> packet, quint32 number)
 {
-    Entry entry{packet, packet->protocol(), packet->info(), number, packet->timestamp(),
-                qint8(packet->direction()), qint8(packet->status())};
+    ASF_Packet *record = packet.get();
+    Entry entry{std::move(packet), record->protocol(), record->info(), number, record->timestamp(),
+                qint8(record->direction()), qint8(record->status())};
     const int arrival = int(m_rows.size());
     if (isArrivalOrder()) {
         // New rows wait at the end until the event loop comes round, and at
@@ -63,7 +64,7 @@ void PacketLogModel::append(std::shared_ptr<ASF_Packet> packet, quint32 number)
             const qint64 since = m_lastAnnounce.isValid() ? m_lastAnnounce.elapsed() : qint64(AnnounceIntervalMs);
             m_announceTimer->start(int(qBound(qint64(0), qint64(AnnounceIntervalMs) - since, qint64(AnnounceIntervalMs))));
         }
-        return;
+        return record;
     }
     // Sorted by a column, a row goes to its place among the others at once.
     announcePending();
@@ -76,6 +77,7 @@ void PacketLogModel::append(std::shared_ptr<ASF_Packet> packet, quint32 number)
     m_order.insert(m_order.begin() + row, arrival);
     m_announced = size();
     endInsertRows();
+    return record;
 }
 
 void PacketLogModel::announcePending()
@@ -89,14 +91,16 @@ void PacketLogModel::announcePending()
     endInsertRows();
 }
 
-void PacketLogModel::clear()
+std::unique_ptr<ASF_Packet> PacketLogModel::clear()
 {
+    std::unique_ptr<ASF_Packet> newest = m_rows.empty() ? nullptr : std::move(m_rows.back().packet);
     beginResetModel();
     m_rows.clear();
     m_rows.shrink_to_fit();
     m_order.clear();
     m_announced = 0;
     endResetModel();
+    return newest;
 }
 
 ASF_Packet *PacketLogModel::packetAt(int row) const

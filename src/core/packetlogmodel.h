@@ -13,7 +13,8 @@ class QTimer;
 
 // The rows of a packet log. A row's texts are fixed when it is appended;
 // later changes of the record do not change them. Rows keep their records
-// alive. Displayed order is arrival order unless the user sorts by a column.
+// alive: the model owns them. Displayed order is arrival order unless the
+// user sorts by a column.
 // The Status/Info column gives the row's status (StatusRole), which the view
 // shows as the error or warning image.
 //
@@ -34,9 +35,10 @@ public:
     explicit PacketLogModel(QObject *parent = nullptr);
     ~PacketLogModel() override;
 
-    // Appends a row numbered number.
-    void append(std::shared_ptr<ASF_Packet> packet, quint32 number);
-    void clear();
+    // Appends a row numbered number; returns the record, now the model's.
+    ASF_Packet *append(std::unique_ptr<ASF_Packet> packet, quint32 number);
+    // Removes all rows; the newest record is handed back, the others deleted.
+    std::unique_ptr<ASF_Packet> clear();
     // Tells the views of the rows appended since the last announcement now.
     void announcePending();
 
@@ -59,7 +61,7 @@ public:
 private:
     struct Entry
     {
-        std::shared_ptr<ASF_Packet> packet;
+        std::unique_ptr<ASF_Packet> packet;
         QString protocol;
         QString info;
         quint32 number;
