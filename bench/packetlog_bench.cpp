@@ -9,7 +9,10 @@
 #include "core/asfpacket.h"
 #include "core/logclock.h"
 #include "core/packetlogmodel.h"
+#include "core/packetlogview.h"
+#include "core/packetviews.h"
 #include "core/tracelog.h"
+#include "core/tracelogview.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -46,15 +49,17 @@ int main(int argc, char **argv)
     window.show();
 
     // The trace log is part of every append, as in the workbench.
-    velquor::TraceLog trace(traceView);
+    velquor::TraceLog trace;
+    velquor::TraceLogView traceShown(&trace, traceView);
     trace.install();
 
     velquor::ManualLogClock clock;
     ASF_Logger logger;
     logger.setObjectName(QStringLiteral("PET"));
-    logger.setLogFrame(logFrame);
-    logger.setPacketFrame(packetFrame);
-    logger.initList();
+    velquor::PacketViewRegistry views;
+    PacketLogView view(&logger, &views);
+    view.setLogFrame(logFrame);
+    view.setPacketFrame(packetFrame);
     logger.setTimeBase(&clock);
     logger.setMaxSize(quint32(records) + 2);
     QCoreApplication::processEvents();

@@ -1,23 +1,28 @@
 // Bursts of PET traps over loopback UDP into the PET listener with its log,
 // trace view and page shown (offscreen), beside a raw receive loop on the
 // same socket class as the limit. A sender thread sends each burst as fast
-// as it can, twice: unpaced, and paced by a window of datagrams not yet
-// taken by the receiver (so the kernel queue never overflows and the rate is
-// what the receiver sustains).
+// as it can: paced by a window of datagrams not yet taken by the receiver
+// (so the kernel queue never overflows and the rate is what the receiver
+// sustains), then once unpaced. The paced bursts alternate between the raw
+// loop and the listener, --runs times each; the best rate of each stands for
+// it, as other load on the machine only ever slows a run down, and the
+// spread of the rates shows how much.
 //
-// Usage: bench_pet_burst [--count N] [--window W]
+// Usage: bench_pet_burst [--count N] [--window W] [--runs R]
 
 #include "core/asflogger.h"
 #include "pet/asfpethandler.h"
 #include "core/packetlogmodel.h"
-#include "pet/petconfig.h"
+#include "core/packetlogview.h"
 #include "support/pettrapbuilder.h"
+#include "core/packetviews.h"
 #include "core/tracelog.h"
+#include "core/tracelogview.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHBoxLayout>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <arpa/inet.h>
 #include <atomic>
@@ -26,6 +31,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 
 using namespace velquor;
@@ -37,8 +43,43 @@ struct Result
     quint64 sent = 0;
     quint64 received = 0;
     double seconds = 0;
+    double cpuSeconds = 0; // of the receiving thread: what other load on the machine hardly changes
     double rate() const { return seconds > 0 ? double(received) / seconds : 0; }
+    double cpuRate() const { return cpuSeconds > 0 ? double(received) / cpuSeconds : 0; }
 };
+
+double threadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// The best of several runs, the spread of their rates, and whether any lost a datagram.
+struct Runs
+{
+    Result best;
+    double slowest = 0;
+    double bestCpuRate = 0;
+    bool lost = false;
+
+    void add(const Result &r)
+    {
+        lost = lost || r.received != r.sent;
+        if (best.seconds == 0 || r.rate() > best.rate())
+            best = r;
+        if (slowest == 0 || r.rate() < slowest)
+            slowest = r.rate();
+        bestCpuRate = qMax(bestCpuRate, r.cpuRate());
+    }
+    double spread() const { return best.rate() > 0 ? 100.0 * (best.rate() - slowest) / best.rate() : 0; }
+};
+
+double loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').value(0).toDouble() : -1;
+}
 
 void sendBurst(quint16 port, const std::vector<QByteArray> &payloads, quint64 window,
                const std::atomic<quint64> &consumed, std::atomic<quint64> &sent)
@@ -67,6 +108,7 @@ Result run(quint16 port, const std::vector<QByteArray> &payloads, quint64 window
     std::atomic<quint64> sent{0};
     QElapsedTimer clock;
     clock.start();
+    const double cpuStart = threadCpuSeconds();
     std::thread sender(sendBurst, port, std::cref(payloads), window, std::cref(consumed), std::ref(sent));
     qint64 lastProgress = 0;
     quint64 seen = 0;
@@ -91,14 +133,15 @@ Result run(quint16 port, const std::vector<QByteArray> &payloads, quint64 window
     r.sent = sent.load();
     r.received = consumed.load();
     r.seconds = double(lastArrival) / 1e9;
+    r.cpuSeconds = threadCpuSeconds() - cpuStart;
     return r;
 }
 
 void print(const char *name, const Result &r)
 {
-    std::printf("%-22s %9llu %9llu %8llu %9.3f %11.0f\n", name, static_cast<unsigned long long>(r.sent),
+    std::printf("%-22s %9llu %9llu %8llu %9.3f %11.0f %9.3f %11.0f\n", name, static_cast<unsigned long long>(r.sent),
                 static_cast<unsigned long long>(r.received), static_cast<unsigned long long>(r.sent - r.received),
-                r.seconds, r.rate());
+                r.seconds, r.rate(), r.cpuSeconds, r.cpuRate());
 }
 
 } // namespace
@@ -110,18 +153,22 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     int count = 100000;
     quint64 window = 2000;
+    int runs = 3;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QLatin1String("--count"))
             count = args[++i].toInt();
         else if (args[i] == QLatin1String("--window"))
             window = args[++i].toULongLong();
+        else if (args[i] == QLatin1String("--runs"))
+            runs = qMax(1, args[++i].toInt());
     }
 
     // The trace goes where the workbench sends it: the Trace Log page.
     QPlainTextEdit traceView;
     traceView.show();
-    TraceLog traceLog(&traceView);
+    TraceLog traceLog;
+    TraceLogView traceShown(&traceLog, &traceView);
     traceLog.install();
 
     QWidget window1;
@@ -134,13 +181,13 @@ int main(int argc, char **argv)
     window1.show();
 
     SystemLogClock clock;
-    PetPageWidgets page;
-    page.logFrame = logFrame;
-    page.packetFrame = packetFrame;
-    ASF_PET_Handler handler(page, &clock);
-    handler.dialog()->PETIPAdr->setText(QStringLiteral("127.0.0.1"));
-    handler.dialog()->PETIPPort->setText(QStringLiteral("0"));
-    handler.dialog()->PETConnect();
+    ASF_PET_Handler handler(&clock);
+    PacketViewRegistry views;
+    PacketLogView logView(handler.logger(), &views);
+    logView.setLogFrame(logFrame);
+    logView.setPacketFrame(packetFrame);
+    handler.listen(pet::PetSettings::fromTexts(QStringLiteral("127.0.0.1"), QStringLiteral("0"), false,
+                                               QStringLiteral("10"), QStringLiteral("0.5")));
     if (!handler.isListening()) {
         std::fprintf(stderr, "bench_pet_burst: cannot bind the listener\n");
         return 1;
@@ -168,24 +215,36 @@ int main(int argc, char **argv)
                 "listener socket as the factory makes it)\n",
                 count, static_cast<long long>(payloads.front().size()), ASF_PET_Handler::ReceiveBufferBytes,
                 raw.receiveBufferSize());
-    std::printf("%-22s %9s %9s %8s %9s %11s\n", "run", "sent", "received", "lost", "seconds", "traps/s");
-
-    const Result rawPaced = run(raw.localPort(), payloads, window, consumed);
-    print("raw loop, paced", rawPaced);
-    handler.restart();
-    const Result petPaced = run(handlerPort, payloads, window, consumed);
-    print("listener, paced", petPaced);
-    const int rows = handler.logger()->model()->size();
+    std::printf("machine load (1-minute average) before: %.2f\n", loadAverage());
+    std::printf("%-22s %9s %9s %8s %9s %11s %9s %11s\n", "run", "sent", "received", "lost", "seconds", "traps/s",
+                "cpu s", "traps/cpu s");
+    Runs rawPaced, petPaced;
+    int rows = 0;
+    for (int r = 0; r < runs; ++r) {
+        const Result rawRun = run(raw.localPort(), payloads, window, consumed);
+        print("raw loop, paced", rawRun);
+        rawPaced.add(rawRun);
+        handler.restart();
+        const Result petRun = run(handlerPort, payloads, window, consumed);
+        print("listener, paced", petRun);
+        petPaced.add(petRun);
+        rows = handler.logger()->model()->size();
+    }
     const Result rawFree = run(raw.localPort(), payloads, 0, consumed);
     print("raw loop, unpaced", rawFree);
     handler.restart();
     const Result petFree = run(handlerPort, payloads, 0, consumed);
     print("listener, unpaced", petFree);
 
-    std::printf("paced window %llu datagrams; rows logged in the paced listener run: %d\n",
+    std::printf("machine load (1-minute average) after: %.2f\n", loadAverage());
+    std::printf("paced window %llu datagrams; rows logged in the last paced listener run: %d\n",
                 static_cast<unsigned long long>(window), rows);
-    std::printf("listener / raw loop (paced): %.1f %%\n", rawPaced.rate() > 0 ? 100.0 * petPaced.rate() / rawPaced.rate() : 0.0);
-    std::printf("target: >= 25 %% of the raw rate with 0 lost in the paced burst: %s\n",
-                petPaced.received == quint64(count) && petPaced.rate() >= 0.25 * rawPaced.rate() ? "met" : "NOT met");
+    std::printf("best of %d paced runs: raw loop %.0f traps/s (spread %.0f %%), listener %.0f traps/s (spread %.0f %%)\n",
+                runs, rawPaced.best.rate(), rawPaced.spread(), petPaced.best.rate(), petPaced.spread());
+    const double ratio = rawPaced.best.rate() > 0 ? petPaced.best.rate() / rawPaced.best.rate() : 0.0;
+    std::printf("listener / raw loop (paced, best of %d): %.1f %%; by the receiving thread's CPU time: %.1f %%\n", runs,
+                100.0 * ratio, rawPaced.bestCpuRate > 0 ? 100.0 * petPaced.bestCpuRate / rawPaced.bestCpuRate : 0.0);
+    std::printf("target: >= 50 %% of the raw rate with 0 lost in every paced burst: %s\n",
+                !petPaced.lost && ratio >= 0.5 ? "met" : "NOT met");
     return 0;
 }

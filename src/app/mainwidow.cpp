@@ -5,7 +5,9 @@
 #include "help/helpwindow.h"
 #include "core/imagesource.h"
 #include "core/logconfig.h"
+#include "core/packetlogview.h"
 #include "core/tracelog.h"
+#include "core/tracelogview.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -37,19 +39,22 @@ void MainWidow::setInstance(MainWidow *window)
     s_instance = window;
 }
 
-MainWidow::MainWidow(QWidget *parent, std::unique_ptr<LogClock> clock)
-    : QMainWindow(parent), m_clock(clock ? std::move(clock) : std::make_unique<SystemLogClock>())
+MainWidow::MainWidow(QWidget *parent, std::unique_ptr<LogClock> clock, std::unique_ptr<RandomSource> random)
+    : QMainWindow(parent), m_clock(clock ? std::move(clock) : std::make_unique<SystemLogClock>()),
+      m_random(random ? std::move(random) : std::make_unique<SystemRandomSource>())
 {
     buildWidgets();
     buildActions();
     languageChange();
     connectWidgets();
 
-    m_traceLog = std::make_unique<TraceLog>(m_tracePage.traceLOGtextEdit);
+    m_traceLog = std::make_unique<TraceLog>();
+    m_traceView = std::make_unique<TraceLogView>(m_traceLog.get(), m_tracePage.traceLOGtextEdit);
     // The saved trace is the trace log's text, so clear that, not just the view.
     connect(m_tracePage.traceLogClearButton, &QPushButton::clicked, m_traceLog.get(), &TraceLog::clear);
     m_traceLogger = std::make_unique<ASF_Logger>();
     m_traceLogger->setObjectName(QStringLiteral("TraceLog"));
+    connect(m_traceLogger.get(), &ASF_Logger::saveFailed, this, &showSaveError);
 
     // The traffic handlers join through setPageHandlerFactory() (see
     // registerStandardHandlers); the deferred start-up creates them once the

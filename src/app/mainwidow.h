@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/logclock.h"
+#include "core/packetviews.h"
+#include "core/randomsource.h"
 #include "app/pagehandler.h"
 #include "app/pages.h"
 
@@ -20,6 +22,7 @@ class QStackedWidget;
 namespace velquor {
 class HelpWindow;
 class TraceLog;
+class TraceLogView;
 } // namespace velquor
 
 // The workbench window: page buttons on the left, the PET, RMCP 1, RMCP 2
@@ -32,8 +35,11 @@ class MainWidow : public QMainWindow
 public:
     enum PageId { PetPageId = 0, Rmcp1PageId = 1, Rmcp2PageId = 2, TraceLogPageId = 3, PageCount = 4 };
 
-    // Without a clock the window runs on the system clock; tests pass a ManualLogClock.
-    explicit MainWidow(QWidget *parent = nullptr, std::unique_ptr<velquor::LogClock> clock = nullptr);
+    // Without a clock the window runs on the system clock, without a random
+    // source on the system's cryptographic generator; tests pass a
+    // ManualLogClock and a SeededRandomSource.
+    explicit MainWidow(QWidget *parent = nullptr, std::unique_ptr<velquor::LogClock> clock = nullptr,
+                       std::unique_ptr<velquor::RandomSource> random = nullptr);
     ~MainWidow() override;
 
     // The one main window of the program (set by the program entry).
@@ -44,8 +50,11 @@ public:
     static QColor inactivePageColor() { return QColor(82, 101, 208); }
 
     velquor::LogClock *logClock() const { return m_clock.get(); }
+    velquor::RandomSource *randomSource() const { return m_random.get(); }
     ASF_Logger *traceLogger() const { return m_traceLogger.get(); }
     velquor::TraceLog *traceLog() const { return m_traceLog.get(); }
+    // Builds the records' detail views for every page's log.
+    velquor::PacketViewRegistry &packetViews() { return m_packetViews; }
 
     const velquor::PetPage &petPage() const { return m_petPage; }
     // number is 1 or 2.
@@ -125,9 +134,13 @@ private:
     void forward(int page, void (velquor::PageHandler::*call)());
     static void portChanged(const velquor::RmcpPage &page, const QString &port);
 
-    // Destroyed in reverse order: the handlers go first, the clock they use last.
+    // Destroyed in reverse order: the handlers go first, the clock and the
+    // random source they use last.
     std::unique_ptr<velquor::LogClock> m_clock;
+    std::unique_ptr<velquor::RandomSource> m_random;
+    velquor::PacketViewRegistry m_packetViews;
     std::unique_ptr<velquor::TraceLog> m_traceLog;
+    std::unique_ptr<velquor::TraceLogView> m_traceView;
     std::unique_ptr<ASF_Logger> m_traceLogger;
     std::array<velquor::PageHandlerFactory, 3> m_factories;
     std::array<std::unique_ptr<velquor::PageHandler>, 3> m_handlers;

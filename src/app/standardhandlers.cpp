@@ -2,11 +2,15 @@
 
 #include "app/mainwidow.h"
 #include "app/petpagehandler.h"
+#include "pet/petview.h"
+#include "rmcp/rmcpdisplay.h"
 
 namespace velquor {
 
 void registerStandardHandlers(MainWidow &window)
 {
+    registerPetViews(window.packetViews());
+    registerRmcpViews(window.packetViews());
     // Pages without a factory have no handler: their buttons do nothing.
     window.setPageHandlerFactory(MainWidow::PetPageId,
                                  [](MainWidow &w) { return std::make_unique<PetPageHandler>(w); });

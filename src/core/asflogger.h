@@ -3,22 +3,17 @@
 #include "core/logclock.h"
 #include "core/logsink.h"
 
-#include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <memory>
 
 class ASF_Packet;
 class PacketLogModel;
-class QBoxLayout;
-class QModelIndex;
-class QTimer;
-class QTreeView;
-class QWidget;
 
-// The packet log of one page. It owns the records it lists (and the last one
-// appended, even after a clear), its list view and its detail view.
+// The packet log of one page, without widgets: it counts and lists records,
+// adds the text lines handlers and the limit write, traces each row, saves
+// the list to a file and announces every row. It owns the records it lists
+// and the last one appended, even after a clear. A PacketLogView shows it.
 class ASF_Logger : public QObject, public velquor::LogSink
 {
     Q_OBJECT
@@ -27,13 +22,17 @@ public:
     ASF_Logger();
     ~ASF_Logger() override;
 
-    void setLogFrame(QWidget *frame);
-    void setPacketFrame(QWidget *frame);
+    // Whether records are listed. A log lists once a view shows it (or a
+    // program without windows asks it to); until then it counts records and
+    // refuses them, as a logger never given a list always has.
+    void setListing(bool on) { m_listing = on; }
+    bool isListing() const { return m_listing; }
+    // False when not listing; otherwise removes the rows (the count stays).
     bool initList();
     void setTimeBase(velquor::LogClock *clock) { m_clock = clock; }
 
-    // Takes ownership of the record. Returns false when it was refused (no
-    // list, or the limit was passed); a refused record is deleted.
+    // Takes ownership of the record. Returns false when it was refused (not
+    // listing, or the limit was passed); a refused record is deleted.
     bool appendPacket(ASF_Packet *packet);
     bool appendPacket(std::unique_ptr<ASF_Packet> packet);
 
@@ -44,13 +43,8 @@ public:
     void logLevel(int status, const QString &text) override;
     void logLevel(int status, const char *format, ...) __attribute__((format(printf, 3, 4)));
 
-    void showPacket(ASF_Packet *packet);
-    bool showLogFile(const QString &filename);
-
     quint32 packetCount() const { return m_packetCount; }
-    QTreeView *listView() const;
     PacketLogModel *model() const { return m_model; }
-    QWidget *detailView() const;
     const QString &lastFileName() const { return m_lastFileName; }
 
     static constexpr int LineLimit = 1000;
@@ -59,38 +53,32 @@ public slots:
     void clearLog();
     void setMaxSize(unsigned size);
     unsigned getMaxSize() { return m_maxPackets; }
-    ASF_Packet *getLastAsfPacket() { return m_lastPacket.get(); }
+    ASF_Packet *getLastAsfPacket() { return m_lastPacket; }
     QByteArray getLastPacketData();
+    // False when the file cannot be written or there is no list to save;
+    // saveFailed() then says why.
     bool writeLogToFilename();
     bool writeLogToFilename(const QString &filename);
     bool writeLogToFilename(const QString &filename, bool bTraceLog);
 
 signals:
     void newPacketSignal();
+    // clearLog() removed the rows: views drop the record they show.
+    void cleared();
+    // A save failed; the text says why (for a file, as traced).
+    void saveFailed(const QString &text);
 
 private:
-    void activateRow(const QModelIndex &index, bool fromKeyboard);
-    void followLastRow();
-    bool lastRowSelected() const;
-    QBoxLayout *layoutFor(QWidget *frame, const char *name);
-    void reportSaveError(const QString &text);
+    void traceRow(const ASF_Packet &record);
+    bool failSave(const QString &text, bool traced);
+    void clearRows();
 
     quint32 m_packetCount = 0;
     unsigned m_maxPackets = 200000;
+    bool m_listing = false;
     velquor::LogClock *m_clock = nullptr;
     PacketLogModel *m_model = nullptr; // owned (child of this)
-    QPointer<QTreeView> m_list;
-    std::shared_ptr<ASF_Packet> m_lastPacket;
-    QPointer<QWidget> m_logFrame;
-    QPointer<QWidget> m_packetFrame;
-    QPointer<QBoxLayout> m_logFrameLayout;
-    QPointer<QBoxLayout> m_packetFrameLayout;
-    QPointer<QWidget> m_detailView;
+    ASF_Packet *m_lastPacket = nullptr; // listed, or kept past a clear below
+    std::unique_ptr<ASF_Packet> m_keptLastPacket;
     QString m_lastFileName;
-    QTimer *m_followTimer = nullptr;
-    bool m_followPending = false;
-    int m_followArrival = -1; // the row to select when the follow runs, by arrival
-    QElapsedTimer m_infoResized;
-
-    friend class LoggerKeyFilter;
 };

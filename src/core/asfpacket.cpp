@@ -4,7 +4,6 @@
 #include "core/textformat.h"
 
 #include <QRegularExpression>
-#include <QTextEdit>
 #include <QTextStream>
 
 using namespace velquor;
@@ -45,16 +44,6 @@ void ASF_Packet::markItemError(Row *row, const QString &text)
     setError();
     RowTree::mark(row, RowMark::Error, text);
     appendInfo(text);
-}
-
-QWidget *ASF_Packet::createView(QWidget *parent)
-{
-    auto *view = new QTextEdit(parent);
-    view->setReadOnly(true);
-    for (const QString &line : hexDumpViewLines(m_data, m_dataSize))
-        view->append(line);
-    view->show();
-    return view;
 }
 
 void ASF_Packet::writeToStream(QTextStream &stream)
@@ -119,17 +108,6 @@ std::unique_ptr<ASF_LogPacket> ASF_LogPacket::fromText(unsigned timestamp, int s
     line->setLogMessage(parts.message);
     line->setInfo(parts.info);
     return line;
-}
-
-QWidget *ASF_LogPacket::createView(QWidget *parent)
-{
-    auto *view = new QTextEdit(parent);
-    view->setReadOnly(true);
-    view->setAcceptRichText(true);
-    view->clear();
-    view->append(m_logMessage);
-    view->show();
-    return view;
 }
 
 QString ASF_LogPacket::textForm() const

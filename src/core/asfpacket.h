@@ -10,10 +10,10 @@
 #include <memory>
 
 class QTextStream;
-class QWidget;
 
 // One logged datagram or text line. Scripts read it through its slots; the
-// logger lists it, shows its detail view and writes its text form.
+// logger lists it and writes its text form; the widget libraries build its
+// detail view (PacketViewRegistry).
 class ASF_Packet : public QObject, public velquor::PacketFindings
 {
     Q_OBJECT
@@ -48,8 +48,6 @@ public:
     void markItemWarning(velquor::Row *row, const QString &text);
     void markItemError(velquor::Row *row, const QString &text);
 
-    // The detail view, a new child of parent; the caller owns it.
-    virtual QWidget *createView(QWidget *parent);
     // The text form for log files; built once by textForm() for both.
     virtual void writeToStream(QTextStream &stream);
     virtual void writeToFile(FILE *file);
@@ -94,7 +92,6 @@ public:
     void setLogMessage(const QString &text) { m_logMessage = text; }
     const QString &logMessage() const { return m_logMessage; }
 
-    QWidget *createView(QWidget *parent) override;
     QString textForm() const override;
     std::unique_ptr<ASF_Packet> clone() const override;
 

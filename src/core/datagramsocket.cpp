@@ -72,9 +72,27 @@ int UdpDatagramSocket::bind(const QHostAddress &address, quint16 port)
     return SocketNoError;
 }
 
+int UdpDatagramSocket::connectToHost(const QHostAddress &address, quint16 port)
+{
+    // With an address (no name to look up) a UDP socket connects at once.
+    m_socket->connectToHost(address, port);
+    if (m_socket->state() != QAbstractSocket::ConnectedState) {
+        const int code = socketErrorCode(m_socket->error());
+        return code == SocketNoError ? SocketUnknownError : code;
+    }
+    if (m_receiveBuffer > 0)
+        m_socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, m_receiveBuffer);
+    return SocketNoError;
+}
+
 bool UdpDatagramSocket::isBound() const
 {
-    return m_socket->state() == QAbstractSocket::BoundState;
+    return m_socket->state() == QAbstractSocket::BoundState || isConnected();
+}
+
+bool UdpDatagramSocket::isConnected() const
+{
+    return m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
 QHostAddress UdpDatagramSocket::localAddress() const
@@ -87,27 +105,49 @@ quint16 UdpDatagramSocket::localPort() const
     return m_socket->localPort();
 }
 
+bool UdpDatagramSocket::hasPendingDatagrams() const
+{
+    return m_socket->hasPendingDatagrams();
+}
+
 int UdpDatagramSocket::readPending(std::vector<ReceivedDatagram> &out)
 {
     int taken = 0;
     while (m_socket->hasPendingDatagrams()) {
         const qint64 size = m_socket->pendingDatagramSize();
-        ReceivedDatagram datagram;
-        datagram.data.resize(qMax<qint64>(size, 0));
-        const qint64 read = m_socket->readDatagram(datagram.data.data(), datagram.data.size(),
-                                                   &datagram.sender, &datagram.senderPort);
-        if (read < 0)
+        if (!readOne(qMax<qint64>(size, 0), out))
             break;
-        datagram.data.truncate(read);
-        out.push_back(std::move(datagram));
         ++taken;
     }
+    // Nothing was waiting: an ICMP error woke the socket (and the look for a
+    // datagram consumed it). Qt signals readyRead() again only after a read,
+    // so read once; a datagram that came in just now is taken like any other.
+    if (taken == 0 && readOne(MaxDatagram, out))
+        taken = 1 + readPending(out);
     return taken;
+}
+
+bool UdpDatagramSocket::readOne(qint64 capacity, std::vector<ReceivedDatagram> &out)
+{
+    ReceivedDatagram datagram;
+    datagram.data.resize(capacity);
+    const qint64 read = m_socket->readDatagram(datagram.data.data(), datagram.data.size(), &datagram.sender,
+                                               &datagram.senderPort);
+    if (read < 0)
+        return false;
+    datagram.data.truncate(read);
+    out.push_back(std::move(datagram));
+    return true;
 }
 
 qint64 UdpDatagramSocket::writeDatagram(const QByteArray &data, const QHostAddress &to, quint16 port)
 {
     return m_socket->writeDatagram(data, to, port);
+}
+
+qint64 UdpDatagramSocket::write(const QByteArray &data)
+{
+    return isConnected() ? m_socket->write(data) : -1;
 }
 
 void UdpDatagramSocket::setReceiveBufferSize(int bytes)
@@ -120,42 +160,6 @@ void UdpDatagramSocket::setReceiveBufferSize(int bytes)
 int UdpDatagramSocket::receiveBufferSize() const
 {
     return m_socket->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt();
-}
-
-int MemoryDatagramSocket::bind(const QHostAddress &address, quint16 port)
-{
-    if (m_bindResult != SocketNoError)
-        return m_bindResult;
-    m_bound = true;
-    m_address = address;
-    m_port = port;
-    return SocketNoError;
-}
-
-int MemoryDatagramSocket::readPending(std::vector<ReceivedDatagram> &out)
-{
-    const int taken = int(m_pending.size());
-    for (auto &datagram : m_pending)
-        out.push_back(std::move(datagram));
-    m_pending.clear();
-    return taken;
-}
-
-qint64 MemoryDatagramSocket::writeDatagram(const QByteArray &data, const QHostAddress &to, quint16 port)
-{
-    m_written.push_back({data, to, port});
-    return data.size();
-}
-
-void MemoryDatagramSocket::enqueue(const QByteArray &data, const QHostAddress &sender, quint16 senderPort)
-{
-    m_pending.push_back({data, sender, senderPort});
-}
-
-void MemoryDatagramSocket::deliver(const QByteArray &data)
-{
-    enqueue(data);
-    emit readyRead();
 }
 
 } // namespace velquor

@@ -5,7 +5,6 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
-#include <deque>
 #include <vector>
 
 class QUdpSocket;
@@ -53,9 +52,15 @@ struct ReceivedDatagram
     quint16 senderPort = 0;
 };
 
-// A bound UDP endpoint. readyRead() fires when datagrams wait; a reader must
-// then take all of them with readPending(), since the signal does not repeat
-// for datagrams left behind.
+// A UDP endpoint, bound to a local address and port, optionally connected to
+// one peer. readyRead() fires from the event loop when something waits; a
+// reader must then call readPending(), which takes every waiting datagram:
+// the signal does not repeat for datagrams left behind.
+//
+// On a connected socket, a readyRead() after which readPending() takes
+// nothing means the peer's port was unreachable (the system got an ICMP port
+// unreachable for an earlier write). A 0-byte datagram is different: it is
+// taken, with empty data.
 class DatagramSocket : public QObject
 {
     Q_OBJECT
@@ -66,13 +71,20 @@ public:
 
     // 0 on success, otherwise one of the codes 1..9.
     virtual int bind(const QHostAddress &address, quint16 port) = 0;
+    // Sends to and receives from this peer only; binds an unbound socket to
+    // any address and a free port first. 0 or a code 1..9.
+    virtual int connectToHost(const QHostAddress &address, quint16 port) = 0;
     virtual bool isBound() const = 0;
+    virtual bool isConnected() const = 0;
     virtual QHostAddress localAddress() const = 0;
     virtual quint16 localPort() const = 0;
+    virtual bool hasPendingDatagrams() const = 0;
     // Appends every datagram waiting now to out; returns how many were taken.
     virtual int readPending(std::vector<ReceivedDatagram> &out) = 0;
     // Bytes sent, or -1.
     virtual qint64 writeDatagram(const QByteArray &data, const QHostAddress &to, quint16 port) = 0;
+    // To the connected peer. Bytes sent, or -1 when not connected.
+    virtual qint64 write(const QByteArray &data) = 0;
 
 signals:
     void readyRead();
@@ -89,11 +101,15 @@ public:
     ~UdpDatagramSocket() override;
 
     int bind(const QHostAddress &address, quint16 port) override;
+    int connectToHost(const QHostAddress &address, quint16 port) override;
     bool isBound() const override;
+    bool isConnected() const override;
     QHostAddress localAddress() const override;
     quint16 localPort() const override;
+    bool hasPendingDatagrams() const override;
     int readPending(std::vector<ReceivedDatagram> &out) override;
     qint64 writeDatagram(const QByteArray &data, const QHostAddress &to, quint16 port) override;
+    qint64 write(const QByteArray &data) override;
 
     // Asks the system for a larger receive queue (bytes) so bursts wait in
     // the kernel instead of being dropped; applied now if bound, else at bind.
@@ -101,43 +117,11 @@ public:
     int receiveBufferSize() const;
 
 private:
+    static constexpr qint64 MaxDatagram = 65536;
+    bool readOne(qint64 capacity, std::vector<ReceivedDatagram> &out);
+
     QUdpSocket *m_socket;
     int m_receiveBuffer = 0;
-};
-
-// In-memory endpoint for tests: datagrams are queued by the test and handed
-// out by readPending(); writes are recorded.
-class MemoryDatagramSocket final : public DatagramSocket
-{
-    Q_OBJECT
-
-public:
-    explicit MemoryDatagramSocket(QObject *parent = nullptr) : DatagramSocket(parent) {}
-
-    // What the next bind() returns.
-    void setBindResult(int code) { m_bindResult = code; }
-    int bind(const QHostAddress &address, quint16 port) override;
-    bool isBound() const override { return m_bound; }
-    QHostAddress localAddress() const override { return m_address; }
-    quint16 localPort() const override { return m_port; }
-    int readPending(std::vector<ReceivedDatagram> &out) override;
-    qint64 writeDatagram(const QByteArray &data, const QHostAddress &to, quint16 port) override;
-
-    // Queues a datagram without signalling.
-    void enqueue(const QByteArray &data, const QHostAddress &sender = QHostAddress::LocalHost,
-                 quint16 senderPort = 0);
-    // Queues a datagram and emits readyRead().
-    void deliver(const QByteArray &data);
-    qsizetype pendingCount() const { return qsizetype(m_pending.size()); }
-    const std::vector<ReceivedDatagram> &written() const { return m_written; }
-
-private:
-    int m_bindResult = SocketNoError;
-    bool m_bound = false;
-    QHostAddress m_address;
-    quint16 m_port = 0;
-    std::deque<ReceivedDatagram> m_pending;
-    std::vector<ReceivedDatagram> m_written;
 };
 
 } // namespace velquor

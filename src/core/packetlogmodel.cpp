@@ -1,15 +1,18 @@
 #include "core/packetlogmodel.h"
 
 #include "core/asfpacket.h"
-#include "core/imagesource.h"
 #include "core/textformat.h"
 
-#include <QIcon>
+#include <QTimer>
 #include <algorithm>
 
 using namespace velquor;
 
-PacketLogModel::PacketLogModel(QObject *parent) : QAbstractTableModel(parent) {}
+PacketLogModel::PacketLogModel(QObject *parent) : QAbstractTableModel(parent), m_announceTimer(new QTimer(this))
+{
+    m_announceTimer->setSingleShot(true);
+    connect(m_announceTimer, &QTimer::timeout, this, &PacketLogModel::announcePending);
+}
 
 PacketLogModel::~PacketLogModel() = default;
 
@@ -47,35 +50,57 @@ bool PacketLogModel::lessThan(const Entry &x, int a, const Entry &y, int b) cons
     return m_sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
 }
 
-int PacketLogModel::append(std::shared_ptr<ASF_Packet> packet, quint32 number)
+ASF_Packet *PacketLogModel::append(std::unique_ptr<ASF_Packet> packet, quint32 number)
 {
-    Entry entry{packet, packet->protocol(), packet->info(), number, packet->timestamp(),
-                qint8(packet->direction()), qint8(packet->status())};
+    ASF_Packet *record = packet.get();
+    Entry entry{std::move(packet), record->protocol(), record->info(), number, record->timestamp(),
+                qint8(record->direction()), qint8(record->status())};
     const int arrival = int(m_rows.size());
-    int row = arrival;
-    if (!isArrivalOrder()) {
-        const auto pos = std::lower_bound(m_order.begin(), m_order.end(), arrival, [&](int a, int) {
-            return lessThan(m_rows[size_t(a)], a, entry, arrival);
-        });
-        row = int(pos - m_order.begin());
-        beginInsertRows(QModelIndex(), row, row);
+    if (isArrivalOrder()) {
+        // New rows wait at the end until the event loop comes round, and at
+        // least a tenth of a second after the last announcement.
         m_rows.push_back(std::move(entry));
-        m_order.insert(m_order.begin() + row, arrival);
-    } else {
-        beginInsertRows(QModelIndex(), row, row);
-        m_rows.push_back(std::move(entry));
+        if (!m_announceTimer->isActive()) {
+            const qint64 since = m_lastAnnounce.isValid() ? m_lastAnnounce.elapsed() : qint64(AnnounceIntervalMs);
+            m_announceTimer->start(int(qBound(qint64(0), qint64(AnnounceIntervalMs) - since, qint64(AnnounceIntervalMs))));
+        }
+        return record;
     }
+    // Sorted by a column, a row goes to its place among the others at once.
+    announcePending();
+    const auto pos = std::lower_bound(m_order.begin(), m_order.end(), arrival, [&](int a, int) {
+        return lessThan(m_rows[size_t(a)], a, entry, arrival);
+    });
+    const int row = int(pos - m_order.begin());
+    beginInsertRows(QModelIndex(), row, row);
+    m_rows.push_back(std::move(entry));
+    m_order.insert(m_order.begin() + row, arrival);
+    m_announced = size();
     endInsertRows();
-    return row;
+    return record;
 }
 
-void PacketLogModel::clear()
+void PacketLogModel::announcePending()
 {
+    m_announceTimer->stop();
+    if (m_announced >= size())
+        return;
+    m_lastAnnounce.start();
+    beginInsertRows(QModelIndex(), m_announced, size() - 1);
+    m_announced = size();
+    endInsertRows();
+}
+
+std::unique_ptr<ASF_Packet> PacketLogModel::clear()
+{
+    std::unique_ptr<ASF_Packet> newest = m_rows.empty() ? nullptr : std::move(m_rows.back().packet);
     beginResetModel();
     m_rows.clear();
     m_rows.shrink_to_fit();
     m_order.clear();
+    m_announced = 0;
     endResetModel();
+    return newest;
 }
 
 ASF_Packet *PacketLogModel::packetAt(int row) const
@@ -108,7 +133,7 @@ int PacketLogModel::displayRow(int arrivalIndex) const
 
 int PacketLogModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : size();
+    return parent.isValid() ? 0 : m_announced;
 }
 
 int PacketLogModel::columnCount(const QModelIndex &parent) const
@@ -118,7 +143,7 @@ int PacketLogModel::columnCount(const QModelIndex &parent) const
 
 QVariant PacketLogModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= size())
+    if (!index.isValid() || index.row() >= m_announced)
         return {};
     const Entry &e = entryAt(index.row());
     if (role == Qt::DisplayRole) {
@@ -137,12 +162,8 @@ QVariant PacketLogModel::data(const QModelIndex &index, int role) const
             return {};
         }
     }
-    if (role == Qt::DecorationRole && index.column() == InfoColumn) {
-        if (e.status == ASF_PACKET_ERROR)
-            return QIcon(image(QStringLiteral("error.png")));
-        if (e.status == ASF_PACKET_WARNING)
-            return QIcon(image(QStringLiteral("warning.png")));
-    }
+    if (role == StatusRole && index.column() == InfoColumn)
+        return int(e.status);
     return {};
 }
 
@@ -160,6 +181,7 @@ void PacketLogModel::sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= ColumnCount)
         return;
+    announcePending();
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<int> arrivalOf;

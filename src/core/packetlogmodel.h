@@ -3,27 +3,46 @@
 #include "core/logfileformat.h"
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
+#include <deque>
 #include <memory>
 #include <vector>
 
 class ASF_Packet;
+class QTimer;
 
 // The rows of a packet log. A row's texts are fixed when it is appended;
 // later changes of the record do not change them. Rows keep their records
-// alive. Displayed order is arrival order unless the user sorts by a column.
+// alive: the model owns them. Displayed order is arrival order unless the
+// user sorts by a column.
+// The Status/Info column gives the row's status (StatusRole), which the view
+// shows as the error or warning image.
+//
+// Views hear of appended rows in one insertion on the next event-loop turn,
+// and while rows keep coming at most ten times a second, as a large packet
+// list does: a tree view lays out all its rows on every insertion, so a
+// burst costs a few layouts instead of one per row or per turn. size() and
+// the row accessors below see every row at once; rowCount() and data() only
+// the rows announced to the views.
 class PacketLogModel final : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
     enum Column { NumberColumn, ProtocolColumn, TimeColumn, DirectionColumn, InfoColumn, ColumnCount };
+    enum Role { StatusRole = Qt::UserRole + 1 };
 
     explicit PacketLogModel(QObject *parent = nullptr);
     ~PacketLogModel() override;
 
-    // Appends a row numbered number; returns its displayed row.
-    int append(std::shared_ptr<ASF_Packet> packet, quint32 number);
-    void clear();
+    // Appends a row numbered number; returns the record, now the model's.
+    ASF_Packet *append(std::unique_ptr<ASF_Packet> packet, quint32 number);
+    // Removes all rows; the newest record is handed back, the others deleted.
+    std::unique_ptr<ASF_Packet> clear();
+    // Tells the views of the rows appended since the last announcement now.
+    void announcePending();
+
+    static constexpr int AnnounceIntervalMs = 100;
 
     int size() const { return int(m_rows.size()); }
     // Displayed row -> record / texts.
@@ -42,7 +61,7 @@ public:
 private:
     struct Entry
     {
-        std::shared_ptr<ASF_Packet> packet;
+        std::unique_ptr<ASF_Packet> packet;
         QString protocol;
         QString info;
         quint32 number;
@@ -56,8 +75,11 @@ private:
     bool lessThan(const Entry &x, int a, const Entry &y, int b) const;
     bool isArrivalOrder() const;
 
-    std::vector<Entry> m_rows;   // arrival order
+    std::deque<Entry> m_rows;    // arrival order; grows without moving the rows
     std::vector<int> m_order;    // displayed row -> arrival index; empty = arrival order
+    int m_announced = 0;         // rows the views know of; the rest wait at the end
+    QTimer *m_announceTimer;
+    QElapsedTimer m_lastAnnounce;
     int m_sortColumn = NumberColumn;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

@@ -1,6 +1,7 @@
 #include "core/trace.h"
 
 #include "core/textformat.h"
+#include "core/tracelog.h"
 
 #include <QMessageLogger>
 #include <cstdarg>
@@ -20,6 +21,14 @@ void traceF(const char *format, ...)
     const QString text = QString::vasprintf(format, ap);
     va_end(ap);
     trace(text);
+}
+
+void traceDeferred(qsizetype size, std::function<QString()> build)
+{
+    if (TraceLog *log = TraceLog::takingMessages())
+        log->appendDeferred(size, std::move(build));
+    else
+        trace(build());
 }
 
 } // namespace velquor

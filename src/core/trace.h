@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 namespace velquor {
 
@@ -8,5 +9,12 @@ namespace velquor {
 // Trace Log page once its message handler is installed and the console before.
 void trace(const QString &text);
 void traceF(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+// A trace text built only if somebody reads it: the Trace Log page keeps its
+// newest 90000 to 110000 characters, so in a burst most texts would be
+// trimmed away unread. size must be exactly the size of what build()
+// returns. Without an installed trace log to take it, the text is built and
+// traced at once, as trace() does.
+void traceDeferred(qsizetype size, std::function<QString()> build);
 
 } // namespace velquor

@@ -1,11 +1,7 @@
 #include "core/tracelog.h"
 
 #include <QCoreApplication>
-#include <QPlainTextEdit>
-#include <QScrollBar>
-#include <QTextCursor>
 #include <QThread>
-#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,15 +10,7 @@ namespace velquor {
 static TraceLog *s_active = nullptr;
 static bool s_inHandler = false;
 
-TraceLog::TraceLog(QPlainTextEdit *view, QObject *parent)
-    : QObject(parent), m_view(view), m_flushTimer(new QTimer(this))
-{
-    // Refreshing a large text view costs milliseconds; ten times a second is
-    // as often as anyone can read it, however fast messages arrive.
-    m_flushTimer->setSingleShot(true);
-    m_flushTimer->setInterval(100);
-    connect(m_flushTimer, &QTimer::timeout, this, &TraceLog::flush);
-}
+TraceLog::TraceLog(QObject *parent) : QObject(parent) {}
 
 TraceLog::~TraceLog()
 {
@@ -50,6 +38,15 @@ QString TraceLog::activeText()
     return s_active ? s_active->text() : QString();
 }
 
+TraceLog *TraceLog::takingMessages()
+{
+    // Messages from other threads, or raised while a message is being
+    // handled, go to the console: the log belongs to the GUI thread.
+    const bool guiThread = QCoreApplication::instance()
+                           && QThread::currentThread() == QCoreApplication::instance()->thread();
+    return guiThread && !s_inHandler ? s_active : nullptr;
+}
+
 void TraceLog::handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     TraceLog *self = s_active;
@@ -58,11 +55,7 @@ void TraceLog::handler(QtMsgType type, const QMessageLogContext &context, const 
         std::fputc('\n', stderr);
         std::abort();
     }
-    // Messages from other threads, or raised while a message is being shown,
-    // go to the console: the view belongs to the GUI thread.
-    const bool guiThread = QCoreApplication::instance()
-                           && QThread::currentThread() == QCoreApplication::instance()->thread();
-    if (!self || !guiThread || s_inHandler) {
+    if (!takingMessages()) {
         if (self && self->m_previous)
             self->m_previous(type, context, message);
         else
@@ -74,35 +67,36 @@ void TraceLog::handler(QtMsgType type, const QMessageLogContext &context, const 
     s_inHandler = false;
 }
 
+void TraceLog::noteChange()
+{
+    if (m_changeSignalled)
+        return;
+    m_changeSignalled = true;
+    emit changed();
+}
+
 void TraceLog::append(const QString &text)
 {
     m_buffer.append(text);
-    if (m_view && !m_flushTimer->isActive())
-        m_flushTimer->start();
+    noteChange();
+}
+
+void TraceLog::appendDeferred(qsizetype size, TraceBuffer::Builder build)
+{
+    m_buffer.appendDeferred(size, std::move(build));
+    noteChange();
+}
+
+TraceBuffer::Update TraceLog::takeUpdate()
+{
+    m_changeSignalled = false;
+    return m_buffer.takeUpdate();
 }
 
 void TraceLog::clear()
 {
     m_buffer.clear();
-    flush();
-}
-
-void TraceLog::flush()
-{
-    m_flushTimer->stop();
-    if (!m_view || !m_buffer.hasUpdate())
-        return;
-    const TraceBuffer::Update update = m_buffer.takeUpdate();
-    if (update.replace) {
-        m_view->setPlainText(update.text);
-    } else {
-        QTextCursor cursor(m_view->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(update.text);
-    }
-    // The cursor stays at the end: the newest text is what the user watches.
-    m_view->moveCursor(QTextCursor::End);
-    m_view->verticalScrollBar()->setValue(m_view->verticalScrollBar()->maximum());
+    emit cleared();
 }
 
 } // namespace velquor

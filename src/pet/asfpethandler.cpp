@@ -1,39 +1,47 @@
 #include "pet/asfpethandler.h"
 
 #include "core/asflogger.h"
-#include "pet/asfpetpacket.h"
-#include "core/imagesource.h"
-#include "pet/petconfig.h"
-#include "pet/pettrace.h"
 #include "core/trace.h"
+#include "pet/asfpetpacket.h"
+#include "pet/pettrace.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QTimer>
 
 using namespace velquor;
-using velquor::pet::Lamp;
+using velquor::pet::ListenerState;
+using velquor::pet::PetSettings;
 
 namespace {
 
-void giveLayout(QWidget *frame, const char *name)
+qsizetype digits(quint64 value)
 {
-    if (!frame || frame->layout())
-        return;
-    auto *layout = new QHBoxLayout(frame);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->setObjectName(QString::fromLatin1(name));
+    qsizetype n = 1;
+    while (value >= 10) {
+        value /= 10;
+        ++n;
+    }
+    return n;
 }
 
 } // namespace
 
-ASF_PET_Handler::ASF_PET_Handler(const PetPageWidgets &page, LogClock *clock, QObject *parent, const char *name)
-    : QObject(parent), m_page(page), m_clock(clock), m_address(QHostAddress(QStringLiteral("0.0.0.0"))),
-      m_analysis(clock, nullptr), m_timer(new QTimer(this)), m_receiveLampTimer(new QTimer(this)),
-      m_heartbeatLampTimer(new QTimer(this))
+qsizetype ASF_PET_Handler::incomingTraceSize(int n, quint32 t)
+{
+    // The separator line, "PET  - Incomming data (", n, " bytes) time: ", the
+    // time (hours at least two digits, then ":mm:ss:mmm"), " -\n".
+    n = qMax(n, 0);
+    qsizetype size = 40 + 23 + digits(quint64(n)) + 14 + qMax<qsizetype>(2, digits(t / 3600000u)) + 10 + 3;
+    // The dump: a row label per 16 bytes, "\nfirst - last:" padded to 15;
+    // three characters a byte and one more after each fourth; a line feed.
+    for (int first = 0; first == 0 || first < n; first += 16)
+        size += qMax<qsizetype>(15, 5 + digits(quint64(first)) + digits(quint64(first) + 15));
+    return size + 3 * qsizetype(n) + n / 4 + 1;
+}
+
+ASF_PET_Handler::ASF_PET_Handler(LogClock *clock, QObject *parent, const char *name)
+    : QObject(parent), m_clock(clock), m_address(QHostAddress(QStringLiteral("0.0.0.0"))),
+      m_analysis(clock, nullptr), m_logger(std::make_unique<ASF_Logger>()), m_timer(new QTimer(this)),
+      m_receiveLampTimer(new QTimer(this)), m_heartbeatLampTimer(new QTimer(this))
 {
     if (name)
         setObjectName(QString::fromLatin1(name));
@@ -41,14 +49,11 @@ ASF_PET_Handler::ASF_PET_Handler(const PetPageWidgets &page, LogClock *clock, QO
         m_clock->restart();
     m_analysis.restart();
 
-    giveLayout(m_page.logFrame, "PET_LogShow_FrameLayout");
-    giveLayout(m_page.packetFrame, "PET_PacketShow_FrameLayout");
-    m_logger = std::make_unique<ASF_Logger>();
     m_logger->setObjectName(objectName());
-    m_logger->setLogFrame(m_page.logFrame);
-    m_logger->setPacketFrame(m_page.packetFrame);
-    m_logger->initList();
     m_logger->setTimeBase(m_clock);
+    // The page's log lists whether or not a view shows it: a program may
+    // run the handler with its window hidden, or with none.
+    m_logger->setListing(true);
     m_analysis.setSink(m_logger.get());
 
     // One restartable single-shot timer per lamp: a lamp stays lit until
@@ -66,16 +71,21 @@ ASF_PET_Handler::ASF_PET_Handler(const PetPageWidgets &page, LogClock *clock, QO
 
 ASF_PET_Handler::~ASF_PET_Handler()
 {
-    m_socket = nullptr;
-    m_dialog.reset(); // closes the socket it holds
+    // The analysis reports into the log: the socket goes first, the log last.
+    m_socket.reset();
+    m_analysis.setSink(nullptr);
     m_logger.reset();
 }
 
-PETConfig *ASF_PET_Handler::dialog()
+PetSettings ASF_PET_Handler::settings() const
 {
-    if (!m_dialog)
-        m_dialog = std::make_unique<PETConfig>(this);
-    return m_dialog.get();
+    PetSettings s;
+    s.address = m_address;
+    s.port = m_port;
+    s.heartbeatCheck = m_analysis.heartbeatCheck();
+    s.heartbeatInterval = m_analysis.interval();
+    s.heartbeatTolerance = m_analysis.tolerance();
+    return s;
 }
 
 std::unique_ptr<DatagramSocket> ASF_PET_Handler::createSocket()
@@ -87,52 +97,64 @@ std::unique_ptr<DatagramSocket> ASF_PET_Handler::createSocket()
     return socket;
 }
 
-void ASF_PET_Handler::configure()
+void ASF_PET_Handler::setListenerState(const ListenerState &state)
 {
-    PETConfig *d = dialog();
-    d->PETHeartbeat->setChecked(heartbeatCheck());
-    d->PETHeartbeatInterval->setEnabled(true);
-    d->PETHeartbeatInterval->setText(QString::asprintf("%d", int(heartbeatInterval() / 60000)));
-    d->PETHeartbeatInterval->setEnabled(heartbeatCheck());
-    d->raise();
+    m_state = state;
+    emit listenerStateChanged();
 }
 
-void ASF_PET_Handler::applyHeartbeatSettings()
+ListenerState::Outcome ASF_PET_Handler::listen(const PetSettings &settings)
 {
-    PETConfig *d = dialog();
-    const bool check = d->PETHeartbeat->isChecked();
-    // Minutes as typed; the product wraps like the 32-bit field it lands in.
-    const qint64 minutes = d->PETHeartbeatInterval->text().toInt(nullptr, 10);
-    const quint32 interval = quint32(quint64(minutes * 60000));
-    const float tolerance = d->PETHeartbeatInterval_2->text().toFloat();
-    applyEffect(m_analysis.applyHeartbeatSettings(check, interval, tolerance));
+    m_socket.reset();
+    ListenerState state;
+    if (!settings.addressValid()) {
+        state.outcome = ListenerState::BadAddress;
+        setListenerState(state);
+        return state.outcome;
+    }
+    std::unique_ptr<DatagramSocket> socket = createSocket();
+    const int code = socket->bind(settings.address, settings.port);
+    if (code != SocketNoError) {
+        state.outcome = ListenerState::BindFailed;
+        state.errorCode = code;
+        setListenerState(state);
+        return state.outcome;
+    }
+    m_socket = std::move(socket);
+    connect(m_socket.get(), &DatagramSocket::readyRead, this, [this] { readDatagram(m_socket.get()); });
+    m_address = settings.address;
+    m_port = settings.port;
+    state.outcome = ListenerState::Listening;
+    state.address = settings.address;
+    // The port actually bound: with port 0 the system picks one.
+    state.port = m_socket->localPort();
+    setListenerState(state);
+    applyHeartbeatSettings(settings);
+    return state.outcome;
+}
+
+void ASF_PET_Handler::configure()
+{
+    emit configureRequested();
+}
+
+void ASF_PET_Handler::applyHeartbeatSettings(const PetSettings &settings)
+{
+    applyEffect(m_analysis.applyHeartbeatSettings(settings.heartbeatCheck, settings.heartbeatInterval,
+                                                  settings.heartbeatTolerance));
 }
 
 void ASF_PET_Handler::applyEffect(const pet::PetAnalysis::SettingsEffect &effect)
 {
     if (effect.timerPeriod >= 0)
         m_timer->start(effect.timerPeriod);
-    switch (effect.heartbeatLamp) {
-    case Lamp::Off:
-        setHeartbeatLED_Off();
-        break;
-    case Lamp::Green:
-        setHeartbeatLED_Green();
-        break;
-    case Lamp::Red:
-        setHeartbeatLED_Red();
-        break;
-    case Lamp::Unchanged:
-        break;
-    }
+    if (effect.heartbeatLamp != Lamp::Unchanged)
+        setHeartbeatLamp(effect.heartbeatLamp);
 }
 
 void ASF_PET_Handler::restart()
 {
-    if (!m_logger)
-        trace(QStringLiteral("fatal error can not create logger"));
-    else
-        m_logger->clearLog();
+    m_logger->clearLog();
     if (m_clock)
         m_clock->restart();
     m_analysis.restart();
@@ -146,11 +168,21 @@ void ASF_PET_Handler::readDatagram(DatagramSocket *socket)
     m_batch.clear();
     socket->readPending(m_batch);
     for (ReceivedDatagram &datagram : m_batch)
-        receiveDatagram(datagram.data);
+        receive(datagram.data);
+    // The lamp goes off 150 ms after the last datagram of the batch; one
+    // timer restart per batch instead of one per datagram.
+    if (!m_batch.empty())
+        m_receiveLampTimer->start();
     m_batch.clear();
 }
 
 void ASF_PET_Handler::receiveDatagram(const QByteArray &bytes)
+{
+    receive(bytes);
+    m_receiveLampTimer->start();
+}
+
+void ASF_PET_Handler::receive(const QByteArray &bytes)
 {
     ++m_datagramsRead;
     setReceiveLED_Green();
@@ -159,7 +191,9 @@ void ASF_PET_Handler::receiveDatagram(const QByteArray &bytes)
     packet->setDirection(ASF_Packet::Received);
     const quint32 t = m_clock ? m_clock->elapsed() : 0;
     packet->setTimestamp(t);
-    trace(pet::incomingTraceText(bytes, n, t));
+    // Built only if the trace keeps it: in a burst most of these are trimmed
+    // away before anybody reads them.
+    traceDeferred(incomingTraceSize(n, t), [bytes, n, t] { return pet::incomingTraceText(bytes, n, t); });
     packet->setData(bytes, n);
 
     const pet::TrapFacts facts{t, packet->data(), packet->sequenceNumber(), packet->isHeartbeat()};
@@ -171,9 +205,7 @@ void ASF_PET_Handler::receiveDatagram(const QByteArray &bytes)
         m_heartbeatAfterFlash = effect.lampAfter;
         m_heartbeatLampTimer->start();
     }
-    if (m_logger)
-        m_logger->appendPacket(std::move(packet));
-    m_receiveLampTimer->start();
+    m_logger->appendPacket(std::move(packet));
 }
 
 void ASF_PET_Handler::traceHexDump(const QByteArray &bytes, int n)
@@ -190,10 +222,7 @@ void ASF_PET_Handler::doTimer()
 
 void ASF_PET_Handler::heartbeatLampAfterFlash()
 {
-    if (m_heartbeatAfterFlash == Lamp::Red)
-        setHeartbeatLED_Red();
-    else
-        setHeartbeatLED_Green();
+    setHeartbeatLamp(m_heartbeatAfterFlash == Lamp::Red ? Lamp::Red : Lamp::Green);
 }
 
 int ASF_PET_Handler::timerInterval() const
@@ -206,38 +235,27 @@ bool ASF_PET_Handler::timerActive() const
     return m_timer->isActive();
 }
 
-void ASF_PET_Handler::setLamp(QLabel *label, QString &state, const char *image)
+// A lamp signals only when it changes: a burst keeps the receive lamp green
+// without a signal per datagram.
+void ASF_PET_Handler::setReceiveLamp(Lamp lamp)
 {
-    const QString name = QString::fromLatin1(image);
-    if (state == name)
+    if (m_receiveLamp == lamp)
         return;
-    state = name;
-    if (label)
-        label->setPixmap(velquor::image(name));
+    m_receiveLamp = lamp;
+    emit receiveLampChanged(lamp);
 }
 
-void ASF_PET_Handler::setStatusLamp(const QString &image)
+void ASF_PET_Handler::setHeartbeatLamp(Lamp lamp)
 {
-    m_statusImage = image;
-    if (m_page.statusLamp)
-        m_page.statusLamp->setPixmap(velquor::image(image));
+    if (m_heartbeatLamp == lamp)
+        return;
+    m_heartbeatLamp = lamp;
+    emit heartbeatLampChanged(lamp);
 }
 
-void ASF_PET_Handler::showAddress(const QString &address)
-{
-    if (m_page.addressLabel)
-        m_page.addressLabel->setText(address);
-}
-
-void ASF_PET_Handler::showPort(const QString &port)
-{
-    if (m_page.portLabel)
-        m_page.portLabel->setText(port);
-}
-
-void ASF_PET_Handler::setReceiveLED_Off() { setLamp(m_page.receiveLamp, m_receiveImage, "ledoff.png"); }
-void ASF_PET_Handler::setReceiveLED_Green() { setLamp(m_page.receiveLamp, m_receiveImage, "ledgreen.png"); }
-void ASF_PET_Handler::setReceiveLED_Red() { setLamp(m_page.receiveLamp, m_receiveImage, "ledred.png"); }
-void ASF_PET_Handler::setHeartbeatLED_Off() { setLamp(m_page.heartbeatLamp, m_heartbeatImage, "ledoff.png"); }
-void ASF_PET_Handler::setHeartbeatLED_Green() { setLamp(m_page.heartbeatLamp, m_heartbeatImage, "ledgreen.png"); }
-void ASF_PET_Handler::setHeartbeatLED_Red() { setLamp(m_page.heartbeatLamp, m_heartbeatImage, "ledred.png"); }
+void ASF_PET_Handler::setReceiveLED_Off() { setReceiveLamp(Lamp::Off); }
+void ASF_PET_Handler::setReceiveLED_Green() { setReceiveLamp(Lamp::Green); }
+void ASF_PET_Handler::setReceiveLED_Red() { setReceiveLamp(Lamp::Red); }
+void ASF_PET_Handler::setHeartbeatLED_Off() { setHeartbeatLamp(Lamp::Off); }
+void ASF_PET_Handler::setHeartbeatLED_Green() { setHeartbeatLamp(Lamp::Green); }
+void ASF_PET_Handler::setHeartbeatLED_Red() { setHeartbeatLamp(Lamp::Red); }

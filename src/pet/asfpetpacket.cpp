@@ -1,9 +1,6 @@
 #include "pet/asfpetpacket.h"
 
 #include "pet/petpresentation.h"
-#include "core/rowtreeview.h"
-
-#include <QTreeWidget>
 
 using namespace velquor;
 
@@ -28,25 +25,6 @@ pet::PetTrap ASF_PET_Packet::decode() const
 RowTree ASF_PET_Packet::rowTree() const
 {
     return pet::buildPetRowTree(decode(), m_retransmissionCount, showExpanded() != 0);
-}
-
-QStringList ASF_PET_Packet::viewHeaders()
-{
-    return {QStringLiteral("Name"), QStringLiteral("Value"), QStringLiteral("Data"), QStringLiteral("Info")};
-}
-
-QWidget *ASF_PET_Packet::createView(QWidget *parent)
-{
-    QTreeWidget *view = createRowTreeWidget(rowTree(), viewHeaders(), parent);
-    view->setObjectName(QStringLiteral("listView"));
-    QFont font(QStringLiteral("Courier"));
-    font.setPointSize(12);
-    view->setFont(font);
-    QPalette palette = view->palette();
-    palette.setColor(QPalette::Text, QColor(15, 15, 15));
-    view->setPalette(palette);
-    view->show();
-    return view;
 }
 
 QString ASF_PET_Packet::textForm() const

@@ -16,7 +16,6 @@ class ASF_PET_Packet : public ASF_Packet
 public:
     explicit ASF_PET_Packet(unsigned timestamp);
 
-    QWidget *createView(QWidget *parent) override;
     QString textForm() const override;
     bool check() override;
     std::unique_ptr<ASF_Packet> clone() const override;
@@ -29,8 +28,6 @@ public:
     velquor::pet::PetTrap decode() const;
     // The tree the detail view shows (open rows follow showExpanded).
     velquor::RowTree rowTree() const;
-
-    static QStringList viewHeaders();
 
 public slots:
     // Column of the first row named name, in display order, entering only

@@ -1,17 +1,16 @@
 #include "pet/petconfig.h"
 
 #include "pet/asfpethandler.h"
-#include "core/datagramsocket.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
 using namespace velquor;
+using velquor::pet::ListenerState;
 
 namespace {
 
@@ -79,12 +78,11 @@ PETConfig::PETConfig(ASF_PET_Handler *handler, QWidget *parent) : QDialog(parent
     connect(buttonOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(buttonOk, &QPushButton::clicked, this, &PETConfig::doOK);
     connect(PETHeartbeat, &QRadioButton::toggled, PETHeartbeatInterval, &QWidget::setEnabled);
+    connect(handler, &ASF_PET_Handler::listenerStateChanged, this, &PETConfig::showListenerState);
+    connect(handler, &ASF_PET_Handler::configureRequested, this, &PETConfig::showHeartbeatSettings);
 }
 
-PETConfig::~PETConfig()
-{
-    dropSocket();
-}
+PETConfig::~PETConfig() = default;
 
 void PETConfig::languageChange()
 {
@@ -106,57 +104,39 @@ void PETConfig::languageChange()
     buttonCancel->setText(tr("&Cancel"));
 }
 
-void PETConfig::dropSocket()
+pet::PetSettings PETConfig::settings() const
 {
-    if (!m_socket)
-        return;
-    if (m_handler && m_handler->socket() == m_socket.get())
-        m_handler->setSocket(nullptr);
-    m_socket->disconnect(this);
-    m_socket.reset();
+    return pet::PetSettings::fromTexts(PETIPAdr->text(), PETIPPort->text(), PETHeartbeat->isChecked(),
+                                       PETHeartbeatInterval->text(), PETHeartbeatInterval_2->text());
 }
 
 void PETConfig::PETConnect()
 {
-    dropSocket();
-
-    QHostAddress address;
-    if (!address.setAddress(PETIPAdr->text())) {
-        status_textLabel->setText(QStringLiteral("error: bad IP address"));
-        m_handler->setStatusLamp(QStringLiteral("ledred.png"));
-        m_handler->showAddress(QStringLiteral("0.0.0.0"));
-        return;
-    }
-    const quint16 port = quint16(PETIPPort->text().toInt(nullptr, 10) & 0xffff);
-    std::unique_ptr<DatagramSocket> socket = m_handler->createSocket();
-    const int code = socket->bind(address, port);
-    if (code != SocketNoError) {
-        status_textLabel->setText(socketErrorText(code));
-        PETConfigConnect_Button->setText(QStringLiteral("Connect"));
-        m_handler->setStatusLamp(QStringLiteral("ledred.png"));
-        return;
-    }
-    m_socket = std::move(socket);
-    m_handler->showAddress(address.toString());
-    // The port actually bound: with port 0 the system picks one.
-    m_handler->showPort(QString::number(m_socket->localPort()));
-    m_handler->setStatusLamp(QStringLiteral("ledgreen.png"));
-    status_textLabel->setText(QStringLiteral("Connected"));
-    PETConfigConnect_Button->setText(QStringLiteral("Reconnect"));
-    connect(m_socket.get(), &DatagramSocket::readyRead, this, &PETConfig::ASFSocketReveive);
-    m_handler->setLocalAddress(address);
-    m_handler->setPort(port);
-    m_handler->applyHeartbeatSettings();
-    m_handler->setSocket(m_socket.get());
+    m_handler->listen(settings());
 }
 
-void PETConfig::ASFSocketReveive()
+void PETConfig::showListenerState()
 {
-    m_handler->readDatagram(m_socket.get());
+    const ListenerState &state = m_handler->listenerState();
+    status_textLabel->setText(state.statusText());
+    if (state.outcome == ListenerState::Listening)
+        PETConfigConnect_Button->setText(QStringLiteral("Reconnect"));
+    else if (state.outcome == ListenerState::BindFailed)
+        PETConfigConnect_Button->setText(QStringLiteral("Connect"));
+}
+
+void PETConfig::showHeartbeatSettings()
+{
+    const bool check = m_handler->heartbeatCheck();
+    PETHeartbeat->setChecked(check);
+    PETHeartbeatInterval->setEnabled(true);
+    PETHeartbeatInterval->setText(QString::asprintf("%d", int(m_handler->heartbeatInterval() / 60000)));
+    PETHeartbeatInterval->setEnabled(check);
+    raise();
 }
 
 void PETConfig::doOK()
 {
-    m_handler->applyHeartbeatSettings();
+    m_handler->applyHeartbeatSettings(settings());
     close();
 }

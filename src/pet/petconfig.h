@@ -1,7 +1,8 @@
 #pragma once
 
+#include "pet/petsettings.h"
+
 #include <QDialog>
-#include <memory>
 
 class ASF_PET_Handler;
 class QLabel;
@@ -9,13 +10,10 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
-namespace velquor {
-class DatagramSocket;
-}
-
-// Configuration dialog of the PET listener. Its fields are the handler's
-// configuration store (the PET page mirrors them); it binds and holds the
-// listening socket. Widgets are public so the main window can mirror them.
+// Configuration dialog of the PET listener. Its fields hold the settings as
+// typed (the PET page mirrors them); Connect and OK hand them to the handler
+// as a PetSettings value, and the status line follows the handler's
+// listener state. Widgets are public so the main window can mirror them.
 class PETConfig : public QDialog
 {
     Q_OBJECT
@@ -24,7 +22,8 @@ public:
     explicit PETConfig(ASF_PET_Handler *handler, QWidget *parent = nullptr);
     ~PETConfig() override;
 
-    velquor::DatagramSocket *socket() const { return m_socket.get(); }
+    // The settings the fields hold.
+    velquor::pet::PetSettings settings() const;
 
     QLabel *PETIPAdr_lb;
     QLineEdit *PETIPAdr;
@@ -43,15 +42,15 @@ public:
     QPushButton *buttonCancel;
 
 public slots:
-    // Binds (again) to the address and port of the fields.
+    // Lets the handler listen (again) on the address and port of the fields.
     void PETConnect();
-    void ASFSocketReveive();
     void doOK();
     void languageChange();
 
 private:
-    void dropSocket();
+    void showListenerState();
+    // The handler's configure(): its heartbeat settings into the fields.
+    void showHeartbeatSettings();
 
     ASF_PET_Handler *m_handler;
-    std::unique_ptr<velquor::DatagramSocket> m_socket;
 };

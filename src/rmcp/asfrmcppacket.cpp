@@ -1,8 +1,6 @@
 #include "rmcp/asfrmcppacket.h"
 
 #include "rmcp/rmcpcheck.h"
-#include "rmcp/rmcpdisplay.h"
-#include "rmcp/rmcpdisplaymodel.h"
 #include "rmcp/rmcplayout.h"
 #include "rmcp/rmcptext.h"
 
@@ -18,14 +16,6 @@ ASF_RMCP_Packet::~ASF_RMCP_Packet() = default;
 static QByteArrayView validBytes(const ASF_Packet &packet)
 {
     return QByteArrayView(packet.data()).first(packet.dataSize());
-}
-
-QWidget *ASF_RMCP_Packet::createView(QWidget *parent)
-{
-    auto *view = new RMCP_Display(parent, "RMCP_DISPLAY");
-    view->showModel(displayModel(m_fields, validBytes(*this), protocolType(), protocol(), direction()));
-    view->show();
-    return view;
 }
 
 QString ASF_RMCP_Packet::textForm() const

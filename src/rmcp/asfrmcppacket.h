@@ -25,7 +25,6 @@ public:
     int trailerLength() const { return m_fields.trailerLength; }
     void setTrailerLength(int length) { m_fields.trailerLength = length; }
 
-    QWidget *createView(QWidget *parent) override;
     QString textForm() const override;
     bool check() override;
     std::unique_ptr<ASF_Packet> clone() const override;

@@ -1,5 +1,8 @@
 #include "rmcp/rmcpdisplay.h"
 
+#include "core/packetviews.h"
+#include "rmcp/asfrmcppacket.h"
+
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -236,3 +239,24 @@ void RMCP_Display::languageChange()
     for (const FieldBox &entry : rspBoxes)
         m_labels[size_t(entry.id)]->setText(tr(entry.label));
 }
+
+namespace velquor {
+
+RMCP_Display *createRmcpView(ASF_RMCP_Packet &packet, QWidget *parent)
+{
+    auto *view = new RMCP_Display(parent, "RMCP_DISPLAY");
+    const QByteArrayView bytes = QByteArrayView(packet.data()).first(packet.dataSize());
+    view->showModel(rmcp::displayModel(packet.fields(), bytes, packet.protocolType(), packet.protocol(),
+                                       packet.direction()));
+    view->show();
+    return view;
+}
+
+void registerRmcpViews(PacketViewRegistry &views)
+{
+    views.add(ASF_RMCP_Packet::staticMetaObject, [](ASF_Packet &record, QWidget *parent) -> QWidget * {
+        return createRmcpView(static_cast<ASF_RMCP_Packet &>(record), parent);
+    });
+}
+
+} // namespace velquor

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <array>
 
+class ASF_RMCP_Packet;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -52,3 +53,15 @@ private:
     std::array<QLineEdit *, velquor::rmcp::FieldCount> m_boxes{};
     std::array<QLabel *, velquor::rmcp::FieldCount> m_labels{};
 };
+
+namespace velquor {
+
+class PacketViewRegistry;
+
+// The detail view of an RMCP record, object name "RMCP_DISPLAY".
+RMCP_Display *createRmcpView(ASF_RMCP_Packet &packet, QWidget *parent);
+
+// Makes the registry build RMCP records' views with createRmcpView().
+void registerRmcpViews(PacketViewRegistry &views);
+
+} // namespace velquor

@@ -3,8 +3,6 @@
 #include "core/rowtree.h"
 #include "core/textformat.h"
 
-#include <QApplication>
-#include <QTextEdit>
 #include <QTextStream>
 #include <QtTest>
 
@@ -23,8 +21,6 @@ private slots:
     void findingsAreTracedVerbatim();
     void hexDumpText_data();
     void hexDumpText();
-    void hexDumpView_data();
-    void hexDumpView();
     void dumpsNeverWalkPastTheBytes();
     void timestampText_data();
     void timestampText();
@@ -117,43 +113,18 @@ void TestPacketRecord::hexDumpText()
     ASF_Packet p(0);
     p.setData(bytes);
     QCOMPARE(p.textForm(), expected);
+    // Both text forms write the one text.
     QString streamed;
     QTextStream stream(&streamed);
     p.writeToStream(stream);
     stream.flush();
-    QCOMPARE(streamed, expected);
-
     FILE *f = std::tmpfile();
     p.writeToFile(f);
     std::rewind(f);
     char buffer[256] = {0};
     const size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
     std::fclose(f);
-    QCOMPARE(QString::fromLatin1(buffer, qsizetype(n)), expected);
-}
-
-void TestPacketRecord::hexDumpView_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("lines");
-    QTest::newRow("empty") << QByteArray() << QStringList{"0 - 4:\t"};
-    QTest::newRow("four") << QByteArray::fromHex("0a0b0c0d") << QStringList{"0 - 4:\t 0a 0b 0c 0d", "4 - 8:\t"};
-    QTest::newRow("six") << QByteArray::fromHex("0102030405ff")
-                         << QStringList{"0 - 4:\t 01 02 03 04", "4 - 8:\t 05 ff"};
-}
-
-void TestPacketRecord::hexDumpView()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QStringList, lines);
-    ASF_Packet p(0);
-    p.setData(bytes);
-    QWidget parent;
-    auto *view = qobject_cast<QTextEdit *>(p.createView(&parent));
-    QVERIFY(view);
-    QCOMPARE(view->parent(), &parent);
-    QVERIFY(view->isReadOnly());
-    QCOMPARE(view->toPlainText().split(QLatin1Char('\n')), lines);
+    QCOMPARE(streamed + '|' + QString::fromLatin1(buffer, qsizetype(n)), expected + '|' + expected);
 }
 
 void TestPacketRecord::dumpsNeverWalkPastTheBytes()
@@ -186,8 +157,6 @@ void TestPacketRecord::timestampText()
 void TestPacketRecord::logLineTextForm()
 {
     ASF_LogPacket line(0);
-    QCOMPARE(line.protocol(), QStringLiteral("LOG"));
-    QCOMPARE(line.protocolType(), int(ASF_Packet::LogLine));
     QCOMPARE(line.textForm(), QString());
     line.setLogMessage(QStringLiteral("a<br>b<BR>c<b>d</b>e<br/>f"));
     // Only the lower-case breaks become line feeds; every other tag goes.
@@ -205,16 +174,12 @@ void TestPacketRecord::cloneCopiesEveryField()
     line.setError();
     line.setLogMessage(QStringLiteral("msg"));
     const std::unique_ptr<ASF_Packet> copy = line.clone();
-    auto *lineCopy = qobject_cast<ASF_LogPacket *>(copy.get());
-    QVERIFY(lineCopy);
+    const auto fields = [](const ASF_Packet &p) {
+        return QVariantList{p.data(), p.timestamp(), p.direction(), p.protocol(), p.info(), p.status(),
+                            qobject_cast<const ASF_LogPacket *>(&p)->logMessage()};
+    };
+    QCOMPARE(fields(*copy), fields(line));
     QCOMPARE(copy->parent(), nullptr);
-    QCOMPARE(copy->data(), line.data());
-    QCOMPARE(copy->timestamp(), 1234u);
-    QCOMPARE(copy->direction(), int(ASF_Packet::Sent));
-    QCOMPARE(copy->protocol(), QStringLiteral("X"));
-    QCOMPARE(copy->info(), QStringLiteral("info"));
-    QCOMPARE(copy->status(), ASF_PACKET_ERROR);
-    QCOMPARE(lineCopy->logMessage(), QStringLiteral("msg"));
 }
 
 void TestPacketRecord::markItemOnRowTree()
@@ -237,5 +202,5 @@ void TestPacketRecord::markItemOnRowTree()
     QCOMPARE(p.status(), ASF_PACKET_ERROR);
 }
 
-QTEST_MAIN(TestPacketRecord)
+QTEST_GUILESS_MAIN(TestPacketRecord)
 #include "tst_packetrecord.moc"

@@ -5,10 +5,8 @@
 #include "pet/asfpethandler.h"
 #include "pet/asfpetpacket.h"
 #include "core/packetlogmodel.h"
-#include "pet/petconfig.h"
 #include "support/pettrapbuilder.h"
 
-#include <QLineEdit>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -28,11 +26,9 @@ private slots:
             QSKIP("snmptrap (Debian package snmp) is not installed");
 
         ManualLogClock clock;
-        QWidget logFrame, packetFrame;
-        ASF_PET_Handler handler(PetPageWidgets{&logFrame, &packetFrame}, &clock);
-        handler.dialog()->PETIPAdr->setText(QStringLiteral("127.0.0.1"));
-        handler.dialog()->PETIPPort->setText(QStringLiteral("0")); // a free port
-        handler.dialog()->PETConnect();
+        ASF_PET_Handler handler(&clock);
+        handler.listen(pet::PetSettings::fromTexts(QStringLiteral("127.0.0.1"), QStringLiteral("0"), // a free port
+                                                   false, QStringLiteral("10"), QStringLiteral("0.5")));
         QVERIFY(handler.isListening());
         const quint16 port = handler.socket()->localPort();
 

@@ -1,6 +1,7 @@
 // Tree form, text form and the script look-ups of a checked trap.
 
 #include "pet/asfpetpacket.h"
+#include "pet/petview.h"
 #include "support/pettrapbuilder.h"
 
 #include <QTreeWidget>
@@ -249,7 +250,7 @@ private slots:
         QVERIFY(rows.contains(QStringLiteral(" Unkown Data|size 1|||W")));
         QVERIFY(rows.contains(QStringLiteral("  104|00|||")));
         // Presenting never changes the record.
-        delete packet->createView(nullptr);
+        delete velquor::createPetView(*packet, nullptr);
         packet->textForm();
         QCOMPARE(packet->info(), infoBefore);
         QCOMPARE(packet->status(), ASF_PACKET_ERROR);
@@ -337,14 +338,14 @@ private slots:
     {
         QWidget frame;
         auto packet = checked(validTrap(), true);
-        auto *tree = qobject_cast<QTreeWidget *>(packet->createView(&frame));
+        auto *tree = qobject_cast<QTreeWidget *>(velquor::createPetView(*packet, &frame));
         QVERIFY(tree);
         QCOMPARE(tree->parent(), &frame);
         QCOMPARE(tree->columnCount(), 4);
         QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("PLATFORM EVENT TRAP"));
         QVERIFY(tree->topLevelItem(0)->child(0)->isExpanded());
         packet->setShowExpanded(0);
-        auto *closed = qobject_cast<QTreeWidget *>(packet->createView(&frame));
+        auto *closed = qobject_cast<QTreeWidget *>(velquor::createPetView(*packet, &frame));
         QVERIFY(closed->topLevelItem(0)->isExpanded());
         QVERIFY(!closed->topLevelItem(0)->child(0)->isExpanded());
     }

@@ -168,7 +168,7 @@ void TestRmcpPacket::detailView()
     const auto p = record(hex("05 00 05 06 00 00 11 be 83 07 00 18 11 22 33 44 01 00 00 08 01 00 00 00"
                               "02 00 00 08 01 00 00 00 aa bb cc dd"),
                           ProtocolRmcp, 0);
-    QWidget *view = p->createView(&frame);
+    QWidget *view = velquor::createRmcpView(*p, &frame);
     QVERIFY(qobject_cast<RMCP_Display *>(view) && view->parentWidget() == &frame);
     QCOMPARE(view->objectName() + QLatin1Char('|') + view->windowTitle(), QStringLiteral("RMCP_DISPLAY|RMCP Display"));
     QCOMPARE(shown(view, {"RCMPPacketVersion", "RCMPPacketReserved1", "RCMPPacketSequenceNr", "RCMPPacketMessageClass",
@@ -222,7 +222,7 @@ void TestRmcpPacket::detailView()
 void TestRmcpPacket::wrappedAcknowledgeView()
 {
     const auto p = record(rsp(0x01020304, 5, hex("06 00 09 86"), trailer("00 00 03 06")), ProtocolRmcpRsp, 2);
-    std::unique_ptr<QWidget> view(p->createView(nullptr));
+    std::unique_ptr<QWidget> view(velquor::createRmcpView(*p, nullptr));
     QVERIFY(!view->findChild<QWidget *>("RSP_Generic")->isHidden());
     // An acknowledge has no ASF header: its boxes stay empty.
     QCOMPARE(shown(view.get(), {"rspSessionID", "rspSequenceNumber", "rspPad", "rspPadLength", "rspNextHeader",
