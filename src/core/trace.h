@@ -9,4 +9,10 @@ namespace velquor {
 void trace(const QString &text);
 void traceF(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
+// Off, trace() and traceF() drop their text at once, and code that builds a
+// costly trace text asks first. On by default; velquor-check turns it off
+// unless it prints the trace.
+void setTraceEnabled(bool on);
+bool traceEnabled();
+
 } // namespace velquor
