@@ -18,6 +18,8 @@ public:
 
     QWidget *createView(QWidget *parent) override;
     QString textForm() const override;
+    // The same text into an 8-bit buffer, as velquor-check prints it.
+    void writeTextForm(velquor::TextBuffer &out) const;
     bool check() override;
     std::unique_ptr<ASF_Packet> clone() const override;
 
