@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/asfpacket.h"
+#include "core/textformat.h"
 #include "pet/pettrap.h"
 #include "core/rowtree.h"
 

@@ -263,9 +263,9 @@ void TestRmcpMessage::hostileDatagrams()
         QVERIFY(textForm(r.fields, exact, protocolType).endsWith(QLatin1String("\n ----\n")));
         QCOMPARE(displayModel(r.fields, exact, protocolType, "RMCP", 0).box(FieldId::RmcpData).value,
                  r.fields.isAcknowledge ? QString() : displayDataText(r.fields));
-        const CodeText &entry = messageTypeTable()[size_t(i) % messageTypeTable().size()];
+        const MessageType &entry = messageTypes()[size_t(i) % messageTypes().size()];
         qsizetype consumed = -1;
-        decodeDataSection(entry.value, exact, &consumed);
+        decodeDataSection(entry.code, exact, &consumed);
         QVERIFY(consumed >= 0 && consumed <= n);
     }
 }
