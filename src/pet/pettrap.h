@@ -209,6 +209,16 @@ struct TrapValues
 
     quint32 value(Element e) const { return number[size_t(e)]; }
     const QByteArray &textOf(Element e) const { return text[size_t(e)]; }
+    TrapValues &set(Element e, quint32 value)
+    {
+        number[size_t(e)] = value;
+        return *this;
+    }
+    TrapValues &setText(Element e, const QByteArray &value)
+    {
+        text[size_t(e)] = value;
+        return *this;
+    }
 };
 
 // One walk over a datagram, as the check, the tree and the text form see it.
