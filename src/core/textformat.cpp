@@ -61,31 +61,42 @@ QString padded(const QString &s, int width)
 
 // --- TextBuffer ------------------------------------------------------------
 
+void TextBuffer::grow(size_t more)
+{
+    const size_t capacity = qMax(qMax(m_capacity * 2, m_size + more), size_t(256));
+    auto *data = static_cast<char *>(std::realloc(m_data, capacity));
+    if (!data)
+        qFatal("TextBuffer: out of memory");
+    m_data = data;
+    m_capacity = capacity;
+}
+
 TextBuffer &TextBuffer::operator<<(const QString &s)
 {
     for (QChar c : s) {
         if (c.unicode() >= 0x80) {
             const QByteArray utf8 = s.toUtf8();
-            m_text.append(utf8.constData(), size_t(utf8.size()));
+            append(utf8.constData(), utf8.size());
             m_ascii = false;
             return *this;
         }
     }
-    m_text.reserve(m_text.size() + size_t(s.size()));
+    reserve(size() + s.size());
     for (QChar c : s)
-        m_text.push_back(char(c.unicode()));
+        m_data[m_size++] = char(c.unicode());
     return *this;
 }
 
 void TextBuffer::appendLatin1(QByteArrayView bytes)
 {
+    reserve(size() + 2 * bytes.size());
     for (char ch : bytes) {
         const auto b = quint8(ch);
         if (b < 0x80) {
-            m_text.push_back(ch);
+            m_data[m_size++] = ch;
         } else {
-            m_text.push_back(char(0xC0 | (b >> 6)));
-            m_text.push_back(char(0x80 | (b & 0x3F)));
+            m_data[m_size++] = char(0xC0 | (b >> 6));
+            m_data[m_size++] = char(0x80 | (b & 0x3F));
             m_ascii = false;
         }
     }
@@ -95,31 +106,63 @@ void TextBuffer::appendNumber(quint64 value)
 {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    m_text.append(digits, size_t(end - digits));
+    append(digits, end - digits);
 }
 
 void TextBuffer::appendNumber(qint64 value)
 {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    m_text.append(digits, size_t(end - digits));
+    append(digits, end - digits);
 }
 
-void TextBuffer::appendHex(quint64 value, int digits, bool upper)
+void TextBuffer::appendHexDigits(quint64 value, int digits, bool upper)
 {
     const char *set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
     char text[16];
-    digits = qBound(1, digits, 16);
-    for (int i = digits - 1; i >= 0; --i) {
+    digits = digits < 1 ? 1 : digits > 16 ? 16 : digits;
+    for (int i = digits - 1; i >= 0; --i, value >>= 4)
         text[i] = set[value & 0x0F];
-        value >>= 4;
+    append(text, digits);
+}
+
+void TextBuffer::appendPadded(quint64 value, int width, char fill)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const int n = int(end - digits);
+    for (int i = n; i < width; ++i)
+        *this << fill;
+    append(digits, n);
+}
+
+void TextBuffer::appendNumbers(const char *format, int first, int second)
+{
+    const int values[2] = {first, second};
+    int next = 0;
+    const char *run = format;
+    for (const char *p = format; *p; ++p) {
+        if (p[0] != '%')
+            continue;
+        append(run, p - run);
+        if (p[1] == 'd' && next < 2) {
+            appendNumber(values[next++]);
+        } else if (p[1] == '%') {
+            *this << '%';
+        } else {
+            // Not a "%d": printf takes the rest.
+            appendf(p, next < 2 ? values[next] : 0, next < 1 ? values[1] : 0);
+            return;
+        }
+        run = p + 2;
+        ++p;
     }
-    m_text.append(text, size_t(digits));
+    *this << run;
 }
 
 void TextBuffer::appendf(const char *format, ...)
 {
-    const size_t start = m_text.size();
+    const size_t start = m_size;
     char small[256];
     va_list ap;
     va_start(ap, format);
@@ -128,34 +171,32 @@ void TextBuffer::appendf(const char *format, ...)
     const int needed = std::vsnprintf(small, sizeof small, format, copy);
     va_end(copy);
     if (needed >= 0 && size_t(needed) < sizeof small) {
-        m_text.append(small, size_t(needed));
+        append(small, needed);
     } else if (needed > 0) {
         std::vector<char> big(size_t(needed) + 1);
         std::vsnprintf(big.data(), big.size(), format, ap);
-        m_text.append(big.data(), size_t(needed));
+        append(big.data(), needed);
     }
     va_end(ap);
-    for (size_t i = start; i < m_text.size() && m_ascii; ++i)
-        m_ascii = quint8(m_text[i]) < 0x80;
+    for (size_t i = start; i < m_size && m_ascii; ++i)
+        m_ascii = quint8(m_data[i]) < 0x80;
 }
 
 void TextBuffer::padFrom(qsizetype start, int width)
 {
-    const qsizetype have = size() - start;
-    if (have < width)
-        m_text.append(size_t(width - have), ' ');
+    for (qsizetype have = size() - start; have < width; ++have)
+        *this << ' ';
 }
 
 QString TextBuffer::toString() const
 {
-    return m_ascii ? QString::fromLatin1(m_text.data(), qsizetype(m_text.size()))
-                   : QString::fromUtf8(m_text.data(), qsizetype(m_text.size()));
+    return m_ascii ? QString::fromLatin1(data(), size()) : QString::fromUtf8(data(), size());
 }
 
 QByteArray TextBuffer::toLatin1() const
 {
     if (m_ascii)
-        return QByteArray(m_text.data(), qsizetype(m_text.size()));
+        return QByteArray(data(), size());
     return toString().toLatin1();
 }
 
@@ -167,7 +208,7 @@ void appendHexRun(TextBuffer &out, QByteArrayView bytes, bool upper, const char 
         if (i)
             out << separator;
         out << prefix;
-        out.appendHex(quint8(bytes[i]), 2, upper);
+        out.appendHexByte(quint8(bytes[i]), upper);
     }
 }
 
@@ -190,35 +231,45 @@ int rowCount(qsizetype n, const HexLayout &l)
 void appendLabel(TextBuffer &out, const HexLayout &l, int first)
 {
     const qsizetype start = out.size();
-    out.appendf(l.label, first, first + l.labelSpan);
+    out.appendNumbers(l.label, first, first + l.labelSpan);
     out.padFrom(start, l.labelWidth);
 }
 
+// One row's bytes, built in place and appended at once: dumps are most of
+// what velquor-check prints.
 void appendRowBytes(TextBuffer &out, QByteArrayView row, const HexLayout &l)
 {
+    const char *digits = l.upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    const bool before = l.byteStyle == HexLayout::BlankBefore;
+    const bool after = l.byteStyle == HexLayout::BlankAfter;
+    char text[512];
+    size_t n = 0;
+    int inGroup = 0; // bytes of the current group so far
     for (qsizetype column = 0; column < row.size(); ++column) {
-        const bool groupStart = l.groupBytes && column % l.groupBytes == 0 && column > 0;
-        const bool groupEnd = l.groupBytes && (column + 1) % l.groupBytes == 0;
-        switch (l.byteStyle) {
-        case HexLayout::BlankBefore:
-            if (groupStart)
-                out << ' ';
-            out << ' ';
-            out.appendHex(quint8(row[column]), 2, l.upper);
-            break;
-        case HexLayout::BlankAfter:
-            out.appendHex(quint8(row[column]), 2, l.upper);
-            out << ' ';
-            if (groupEnd)
-                out << ' ';
-            break;
-        case HexLayout::BlankBetween:
-            if (column)
-                out << (groupStart ? "  " : " ");
-            out.appendHex(quint8(row[column]), 2, l.upper);
-            break;
+        if (n > sizeof text - 8) {
+            out.append(text, qsizetype(n));
+            n = 0;
+        }
+        if (before || (l.byteStyle == HexLayout::BlankBetween && column)) {
+            if (inGroup == l.groupBytes && column) {
+                text[n++] = ' ';
+                inGroup = 0;
+            }
+            text[n++] = ' ';
+        }
+        const auto b = quint8(row[column]);
+        text[n++] = digits[b >> 4];
+        text[n++] = digits[b & 0x0F];
+        ++inGroup;
+        if (after) {
+            text[n++] = ' ';
+            if (inGroup == l.groupBytes) {
+                text[n++] = ' ';
+                inGroup = 0;
+            }
         }
     }
+    out.append(text, qsizetype(n));
 }
 
 QByteArrayView rowAt(QByteArrayView bytes, const HexLayout &l, int row)
@@ -233,7 +284,7 @@ QByteArrayView rowAt(QByteArrayView bytes, const HexLayout &l, int row)
 
 void appendHexDump(TextBuffer &out, QByteArrayView bytes, const HexLayout &l, int firstOffset)
 {
-    out.appendf(l.header, int(bytes.size()));
+    out.appendNumbers(l.header, int(bytes.size()));
     const int rows = rowCount(bytes.size(), l);
     for (int r = 0; r < rows; ++r) {
         if (r)

@@ -5,8 +5,9 @@
 #include <QString>
 #include <QStringList>
 #include <cstdarg>
+#include <cstdlib>
+#include <cstring>
 #include <span>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -34,30 +35,48 @@ QString padded(const QString &s, int width);
 class TextBuffer
 {
 public:
-    void reserve(qsizetype n) { m_text.reserve(size_t(n)); }
+    TextBuffer() = default;
+    TextBuffer(const TextBuffer &) = delete;
+    TextBuffer &operator=(const TextBuffer &) = delete;
+    ~TextBuffer() { std::free(m_data); }
+
+    void reserve(qsizetype n)
+    {
+        if (size_t(n) > m_capacity)
+            grow(size_t(n) - m_size);
+    }
     void clear()
     {
-        m_text.clear();
+        m_size = 0;
         m_ascii = true;
     }
-    qsizetype size() const { return qsizetype(m_text.size()); }
-    bool isEmpty() const { return m_text.empty(); }
-    bool endsWith(char c) const { return !m_text.empty() && m_text.back() == c; }
-    const char *data() const { return m_text.data(); }
+    qsizetype size() const { return qsizetype(m_size); }
+    bool isEmpty() const { return m_size == 0; }
+    bool endsWith(char c) const { return m_size && m_data[m_size - 1] == c; }
+    bool isAscii() const { return m_ascii; }
+    const char *data() const { return m_data ? m_data : ""; }
 
-    // ASCII text.
+    // ASCII text. Inline, so a literal's length and copy are known at compile time.
     TextBuffer &operator<<(const char *s)
     {
-        m_text.append(s);
+        append(s, qsizetype(std::strlen(s)));
         return *this;
     }
     TextBuffer &operator<<(char c)
     {
-        m_text.push_back(c);
+        if (m_size == m_capacity)
+            grow(1);
+        m_data[m_size++] = c;
         return *this;
     }
     TextBuffer &operator<<(const QString &s);
-    void append(const char *s, qsizetype n) { m_text.append(s, size_t(n)); }
+    void append(const char *s, qsizetype n)
+    {
+        if (m_size + size_t(n) > m_capacity)
+            grow(size_t(n));
+        std::memcpy(m_data + m_size, s, size_t(n));
+        m_size += size_t(n);
+    }
     // Bytes as Latin-1 characters, one each.
     void appendLatin1(QByteArrayView bytes);
 
@@ -66,8 +85,26 @@ public:
     void appendNumber(qint64 value);
     void appendNumber(quint32 value) { appendNumber(quint64(value)); }
     void appendNumber(int value) { appendNumber(qint64(value)); }
+    // "%5u" is appendPadded(v, 5, ' '), "%03u" appendPadded(v, 3, '0').
+    void appendPadded(quint64 value, int width, char fill);
     // digits hexadecimal digits, zero-padded ("%02X" is appendHex(v, 2, true)).
-    void appendHex(quint64 value, int digits, bool upper);
+    void appendHex(quint64 value, int digits, bool upper)
+    {
+        if (digits == 2 && value < 0x100)
+            appendHexByte(quint8(value), upper);
+        else
+            appendHexDigits(value, digits, upper);
+    }
+    // "%02x" / "%02X".
+    void appendHexByte(quint8 byte, bool upper)
+    {
+        const char *digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+        const char pair[2] = {digits[byte >> 4], digits[byte & 0x0F]};
+        append(pair, 2);
+    }
+    // format with "%d" conversions only (and "%%"), one int each in turn:
+    // the labels of hex dump rows, which appendf would make costly.
+    void appendNumbers(const char *format, int first, int second = 0);
     // printf, for the rare piece the calls above do not cover.
     void appendf(const char *format, ...) __attribute__((format(printf, 2, 3)));
     // Blanks until the text since start is width characters long.
@@ -77,7 +114,12 @@ public:
     QByteArray toLatin1() const;
 
 private:
-    std::string m_text;
+    void grow(size_t more);
+    void appendHexDigits(quint64 value, int digits, bool upper);
+
+    char *m_data = nullptr;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
     bool m_ascii = true;
 };
 

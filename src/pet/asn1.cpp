@@ -29,10 +29,10 @@ void reportTag(const ReadOptions &o, const char *format, uchar tag)
         traceF(format, unsigned(tag));
 }
 
-void appendNumber(QByteArray &text, quint32 value)
+// Decimal digits of value at p; returns the end.
+char *putNumber(char *p, quint32 value)
 {
-    char digits[12];
-    text.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+    return std::to_chars(p, p + 10, value).ptr;
 }
 
 void ok(const ReadOptions &o)
@@ -142,12 +142,14 @@ bool readIpAddress(const uchar *data, int &pos, int limit, QByteArray &text, Rea
         report(o, ReadStatus::CutShort, underrun);
         return false;
     }
-    text.clear();
+    char dotted[16];
+    char *end = dotted;
     for (int i = 0; i < 4; ++i) {
         if (i)
-            text.append('.');
-        appendNumber(text, data[pos + i]);
+            *end++ = '.';
+        end = putNumber(end, data[pos + i]);
     }
+    text = QByteArray(dotted, end - dotted);
     pos += 4;
     ok(o);
     return true;
@@ -173,11 +175,13 @@ bool readObjectIdentifier(const uchar *data, int &pos, int limit, QByteArray &te
             *o.status = status;
         return true;
     }
+    // At most "ddd.dd" and 254 arcs of up to ten digits and a dot.
+    char dotted[6 + 254 * 11];
+    char *out = dotted;
     const uchar first = data[pos++];
-    text.clear();
-    appendNumber(text, first / 40u);
-    text.append('.');
-    appendNumber(text, first % 40u);
+    out = putNumber(out, first / 40u);
+    *out++ = '.';
+    out = putNumber(out, first % 40u);
     while (pos < end) {
         quint32 value = 0;
         int continuation = 0;
@@ -202,9 +206,10 @@ bool readObjectIdentifier(const uchar *data, int &pos, int limit, QByteArray &te
             value = value * 128 + (data[pos] & 0x7f);
             ++pos;
         }
-        text.append('.');
-        appendNumber(text, value);
+        *out++ = '.';
+        out = putNumber(out, value);
     }
+    text = QByteArray(dotted, out - dotted);
     if (o.status)
         *o.status = status;
     return true;

@@ -64,8 +64,9 @@ const char *assertionText(const SpecificTrap &s)
     return codeName(assertionTable, s.deassertion() ? 1 : 0, "Unexpected");
 }
 
-// Value and Data of a fixed PET data field, as form shows them.
-void appendPetValue(TextBuffer &out, const TrapField &f, const PetTrap &t, Form form)
+// Value and Data of a fixed PET data field, as form shows them; finding
+// tells whether the form finds one on it.
+void appendPetValue(TextBuffer &out, const TrapField &f, const PetTrap &t, Form form, bool finding)
 {
     const quint32 v = t.value(f.element);
     switch (f.show) {
@@ -77,7 +78,7 @@ void appendPetValue(TextBuffer &out, const TrapField &f, const PetTrap &t, Form 
         }
         break;
     case Show::Number:
-        if (f.rule != Rule::None && hasFinding(f, t, form))
+        if (finding)
             out << "Unspecified";
         else
             out.appendNumber(v);
@@ -104,9 +105,9 @@ bool hasDataColumn(const TrapField &f)
     return f.show != Show::HexGroups;
 }
 
-void appendPetData(TextBuffer &out, const TrapField &f, const PetTrap &t, Form form)
+void appendPetData(TextBuffer &out, const TrapField &f, const PetTrap &t, bool finding)
 {
-    if (f.unspecifiedData && hasFinding(f, t, form)) {
+    if (f.unspecifiedData && finding) {
         out << f.unspecifiedData;
     } else {
         out << "0x";
@@ -274,11 +275,12 @@ void TreeForm::addSpecificTrap(const TrapField &f)
 
 void TreeForm::addPetField(const TrapField &f)
 {
-    const QString value = text([&](TextBuffer &out) { appendPetValue(out, f, t, Form::Tree); });
+    const bool finding = hasFinding(f, t, Form::Tree);
+    const QString value = text([&](TextBuffer &out) { appendPetValue(out, f, t, Form::Tree, finding); });
     const QString data =
-        hasDataColumn(f) ? text([&](TextBuffer &out) { appendPetData(out, f, t, Form::Tree); }) : QString();
+        hasDataColumn(f) ? text([&](TextBuffer &out) { appendPetData(out, f, t, finding); }) : QString();
     Row *row = octets->addChild(L(f.label), value, data);
-    if (hasFinding(f, t, Form::Tree))
+    if (finding)
         mark(row, f);
 }
 
@@ -297,9 +299,10 @@ private:
     void writeSpecificTrap(const TrapField &f);
     void writePetField(const TrapField &f);
     // The field's finding line, when it has one.
-    void findingLine(const TrapField &f)
+    void findingLine(const TrapField &f) { findingLine(f, hasFinding(f, t, Form::Text)); }
+    void findingLine(const TrapField &f, bool finding)
     {
-        if (!hasFinding(f, t, Form::Text))
+        if (!finding)
             return;
         out << f.textPrefix;
         appendFinding(out, f, t, Form::Text);
@@ -450,14 +453,15 @@ void TextForm::writeSpecificTrap(const TrapField &f)
 
 void TextForm::writePetField(const TrapField &f)
 {
+    const bool finding = hasFinding(f, t, Form::Text);
     out << indent(f.parent) << f.label << '\t';
-    appendPetValue(out, f, t, Form::Text);
+    appendPetValue(out, f, t, Form::Text, finding);
     if (hasDataColumn(f)) {
         out << '\t';
-        appendPetData(out, f, t, Form::Text);
+        appendPetData(out, f, t, finding);
     }
     out << '\n';
-    findingLine(f);
+    findingLine(f, finding);
 }
 
 } // namespace
