@@ -72,6 +72,8 @@ public:
     TextBuffer &operator<<(const QString &s);
     void append(const char *s, qsizetype n)
     {
+        if (n <= 0)
+            return;
         if (m_size + size_t(n) > m_capacity)
             grow(size_t(n));
         std::memcpy(m_data + m_size, s, size_t(n));

@@ -9,10 +9,11 @@ namespace velquor::rmcp {
 
 namespace {
 
+// Big-endian in size bytes; bytes beyond a 64-bit value are 0.
 void appendNumber(QByteArray &out, quint64 value, int size)
 {
     for (int i = size - 1; i >= 0; --i)
-        out.append(char(quint8(value >> (8 * i))));
+        out.append(i < 8 ? char(quint8(value >> (8 * i))) : '\0');
 }
 
 // The fixed fields of a part, in wire order, from fields.
