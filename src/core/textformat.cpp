@@ -54,11 +54,6 @@ const char *directionName(int direction)
     }
 }
 
-QString padded(const QString &s, int width)
-{
-    return s.size() >= width ? s : s + QString(width - s.size(), QLatin1Char(' '));
-}
-
 // --- TextBuffer ------------------------------------------------------------
 
 void TextBuffer::grow(size_t more)

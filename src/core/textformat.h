@@ -25,9 +25,6 @@ QString timestampText(quint32 ms);
 const char *directionName(int direction);
 inline QString directionText(int direction) { return QString::fromLatin1(directionName(direction)); }
 
-// Pads s with blanks to width characters.
-QString padded(const QString &s, int width);
-
 // Text built piece by piece without QString: the text forms, which
 // velquor-check writes by the hundred thousand, go through it. Held as
 // UTF-8; toString() gives the QString, toLatin1() the 8-bit text of a log
