@@ -11,12 +11,14 @@ namespace velquor::pet {
 std::span<const TrapField> trapFields()
 {
     using E = Element;
-    // Where the forms word a finding differently from the check, the
-    // difference is kept as saved logs have it. The PDU findings of the check
-    // print the length in hex ("%x"), the forms in decimal; the tree's PDU
-    // type finding names 0xa4. The text form leaves three finding lines (and
-    // the OEM offset line) without a line feed. The check warns for a source
-    // type 0xFF ("Unspecified"), the forms only for unknown ones.
+    // Where the forms word or judge a finding differently from the check,
+    // the difference is kept here as saved logs have it: the check prints
+    // the PDU length in hex ("%x"), the forms in decimal; the tree's PDU type
+    // finding names 0xa4; the check warns for a source type 0xFF, which the
+    // forms call "Unspecified" without a warning. The text form ends the
+    // OCTET STRING, Event Source Type and Sensor Number finding lines without
+    // a line feed and puts the agent address and trap type findings on the
+    // value's line.
     static const TrapField fields[] = {
         {.element = E::MessageTag, .encoding = Encoding::Byte, .rule = Rule::NotEqual, .a = 0x30, .error = true,
          .args = Args::PositionValue, .finding = "error: byte %d wrong sequence 0x%02hhx expected 0x30",
