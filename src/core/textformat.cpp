@@ -230,41 +230,64 @@ void appendLabel(TextBuffer &out, const HexLayout &l, int first)
     out.padFrom(start, l.labelWidth);
 }
 
+// Byte b as two hexadecimal digits.
+struct HexPairs
+{
+    char lower[256][2], upper[256][2];
+    HexPairs()
+    {
+        for (int b = 0; b < 256; ++b) {
+            lower[b][0] = "0123456789abcdef"[b >> 4];
+            lower[b][1] = "0123456789abcdef"[b & 0x0F];
+            upper[b][0] = "0123456789ABCDEF"[b >> 4];
+            upper[b][1] = "0123456789ABCDEF"[b & 0x0F];
+        }
+    }
+};
+const HexPairs hexPairs;
+
 // One row's bytes, built in place and appended at once: dumps are most of
 // what velquor-check prints.
 void appendRowBytes(TextBuffer &out, QByteArrayView row, const HexLayout &l)
 {
-    const char *digits = l.upper ? "0123456789ABCDEF" : "0123456789abcdef";
-    const bool before = l.byteStyle == HexLayout::BlankBefore;
-    const bool after = l.byteStyle == HexLayout::BlankAfter;
+    // Locals: the stores into text may alias anything, l included.
+    const char(*const pairs)[2] = l.upper ? hexPairs.upper : hexPairs.lower;
+    const int group = l.groupBytes;
+    const HexLayout::ByteStyle style = l.byteStyle;
+    const auto *bytes = reinterpret_cast<const quint8 *>(row.data());
+    const qsizetype n = row.size();
     char text[512];
-    size_t n = 0;
+    qsizetype column = 0;
     int inGroup = 0; // bytes of the current group so far
-    for (qsizetype column = 0; column < row.size(); ++column) {
-        if (n > sizeof text - 8) {
-            out.append(text, qsizetype(n));
-            n = 0;
-        }
-        if (before || (l.byteStyle == HexLayout::BlankBetween && column)) {
-            if (inGroup == l.groupBytes && column) {
-                text[n++] = ' ';
-                inGroup = 0;
+    while (column < n) {
+        char *p = text;
+        // Five characters a byte at most; flush before the buffer can run over.
+        const qsizetype stop = qMin(n, column + qsizetype(sizeof text) / 5);
+        for (; column < stop; ++column) {
+            const quint8 b = bytes[column];
+            if (style == HexLayout::BlankAfter) {
+                *p++ = pairs[b][0];
+                *p++ = pairs[b][1];
+                *p++ = ' ';
+                if (++inGroup == group) {
+                    *p++ = ' ';
+                    inGroup = 0;
+                }
+                continue;
             }
-            text[n++] = ' ';
-        }
-        const auto b = quint8(row[column]);
-        text[n++] = digits[b >> 4];
-        text[n++] = digits[b & 0x0F];
-        ++inGroup;
-        if (after) {
-            text[n++] = ' ';
-            if (inGroup == l.groupBytes) {
-                text[n++] = ' ';
-                inGroup = 0;
+            if (style == HexLayout::BlankBefore || column) {
+                if (inGroup == group && column) {
+                    *p++ = ' ';
+                    inGroup = 0;
+                }
+                *p++ = ' ';
             }
+            *p++ = pairs[b][0];
+            *p++ = pairs[b][1];
+            ++inGroup;
         }
+        out.append(text, p - text);
     }
-    out.append(text, qsizetype(n));
 }
 
 QByteArrayView rowAt(QByteArrayView bytes, const HexLayout &l, int row)

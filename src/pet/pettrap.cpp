@@ -275,7 +275,7 @@ void appendFinding(TextBuffer &out, const TrapField &f, const PetTrap &t, Form f
         // the community perhaps, which may hold any byte, a zero too.
         for (const char *p = format; *p; ++p) {
             if (p[0] == '%' && p[1] == 's') {
-                out.appendLatin1(p == std::strstr(format, "%s") ? QByteArrayView(f.expected) : t.text[e]);
+                out.appendLatin1(p == std::strstr(format, "%s") ? QByteArrayView(f.expected) : t.textOf(f.element));
                 ++p;
             } else {
                 out << *p;
@@ -387,16 +387,16 @@ bool Walker::read(const TrapField &field)
         return !stopped(e);
     case Encoding::OctetString:
         readOctetString(d, pos, n, text, options());
-        t.text[size_t(e)] = text;
+        t.setText(e, text);
         return !stopped(e);
     case Encoding::ObjectId:
         readObjectIdentifier(d, pos, n, text, options());
-        t.text[size_t(e)] = text;
+        t.setText(e, text);
         return !stopped(e);
     case Encoding::IpAddress: {
         const int start = pos;
         t.agentOk = readIpAddress(d, pos, n, text, options());
-        t.text[size_t(e)] = text;
+        t.setText(e, text);
         if (t.agentOk)
             value = quint32(d[start + 2]) << 24 | quint32(d[start + 3]) << 16 | quint32(d[start + 4]) << 8
                   | d[start + 5];
@@ -458,7 +458,25 @@ void Walker::readOem()
 
 PetTrap walkPetTrap(const QByteArray &data, int n, PacketFindings *findings)
 {
-    return Walker(data, n, findings).run();
+    // A record's text form or tree walks its bytes again right after the
+    // check walked them (velquor-check prints every trap so). The walk reads
+    // nothing but the bytes, so the last one is kept and given again for the
+    // same bytes; a check always walks, for its findings and trace.
+    thread_local struct
+    {
+        QByteArray data;
+        int n = -1;
+        PetTrap trap;
+    } last;
+    n = qBound(0, n, int(data.size()));
+    if (!findings && n == last.n
+        && (data.constData() == last.data.constData() || std::memcmp(data.constData(), last.data.constData(), size_t(n)) == 0))
+        return last.trap;
+    PetTrap trap = Walker(data, n, findings).run();
+    last.data = data;
+    last.n = n;
+    last.trap = trap;
+    return trap;
 }
 
 } // namespace velquor::pet

@@ -200,15 +200,31 @@ struct TrapValues
     // bytes; the agent address as a 32-bit number.
     std::array<quint32, ElementCount> number{};
     // Community (Latin-1 bytes), enterprise and name (dotted OIDs), agent
-    // address (dotted quad).
-    std::array<QByteArray, ElementCount> text{};
+    // address (dotted quad); see textOf().
+    std::array<QByteArray, 4> texts{};
     QByteArray guid;      // 16 bytes
     QByteArray eventData; // 8 bytes
     // After the fixed fields: OEM records and the end marker, as walked.
     QByteArray oem;
 
     quint32 value(Element e) const { return number[size_t(e)]; }
-    const QByteArray &textOf(Element e) const { return text[size_t(e)]; }
+    // The text of a text element; empty for the others.
+    const QByteArray &textOf(Element e) const
+    {
+        static const QByteArray none;
+        const int slot = textSlot(e);
+        return slot < 0 ? none : texts[size_t(slot)];
+    }
+    static int textSlot(Element e)
+    {
+        switch (e) {
+        case Element::Community: return 0;
+        case Element::Enterprise: return 1;
+        case Element::AgentAddress: return 2;
+        case Element::Name: return 3;
+        default: return -1;
+        }
+    }
     TrapValues &set(Element e, quint32 value)
     {
         number[size_t(e)] = value;
@@ -216,7 +232,8 @@ struct TrapValues
     }
     TrapValues &setText(Element e, const QByteArray &value)
     {
-        text[size_t(e)] = value;
+        if (const int slot = textSlot(e); slot >= 0)
+            texts[size_t(slot)] = value;
         return *this;
     }
 };

@@ -39,7 +39,7 @@ QStringList walked(const PetTrap &t)
                     QString::fromLatin1(t.oem.toHex() + t.guid.toHex() + t.eventData.toHex())};
     for (int e = 0; e < ElementCount; ++e)
         out << QStringLiteral("%1:%2:%3").arg(t.number[size_t(e)]).arg(t.position[size_t(e)]).arg(
-                   QString::fromLatin1(t.text[size_t(e)].toHex()));
+                   QString::fromLatin1(t.textOf(Element(e)).toHex()));
     return out;
 }
 
