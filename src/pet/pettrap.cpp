@@ -433,7 +433,7 @@ bool Walker::read(const TrapField &field)
 void Walker::readOem()
 {
     // OEM custom fields: records up to the end marker or the end of the data.
-    pos = t.petStart + PetFixedLength;
+    pos = t.petStart + trapField(Element::OemCustomFields).offset;
     t.position[size_t(Element::OemCustomFields)] = pos;
     while (pos < n && d[pos] != OemEndMarker) {
         OemField field;

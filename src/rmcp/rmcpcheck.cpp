@@ -241,7 +241,7 @@ bool Checker::run()
         f.haveRspTail = f.rspSessionId != 0;
     }
     // An acknowledge is the RMCP header alone.
-    f.isAcknowledge = in.u8(o + 3) & AcknowledgeBit;
+    f.isAcknowledge = in.u8(o + fieldSpec(FieldId::MessageClass).offset) & AcknowledgeBit;
     readPart(Part::Message, o, f.isAcknowledge ? RmcpHeaderSize : MessageHeaderSize);
     if (f.isAcknowledge) {
         f.messageTypeName = acknowledgeName();

@@ -174,8 +174,15 @@ QByteArray acknowledgeFor(QByteArrayView datagram, int protocolType)
     const int o = messageOffset(protocolType);
     if (datagram.size() < o + RmcpHeaderSize)
         return QByteArray();
-    const auto at = [&](int i) { return quint8(datagram[o + i]); };
-    return composeAcknowledge(at(2), at(3), at(0), at(1));
+    // The RMCP header as received, with the acknowledge bit set.
+    RmcpFields f;
+    f.isAcknowledge = true;
+    for (const FieldSpec &s : fieldSpecs()) {
+        if (s.part == Part::Message && s.offset < RmcpHeaderSize)
+            f.setNumber(s.id, quint8(datagram[o + s.offset]));
+    }
+    f.messageClass |= AcknowledgeBit;
+    return composeFields(f);
 }
 
 QByteArray composeRspMessage(QByteArrayView message, const RspWrap &wrap)
