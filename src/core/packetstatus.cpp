@@ -36,14 +36,16 @@ void PacketFindings::warning(const QString &text)
 {
     setWarning();
     appendInfo(text);
-    trace(QStringLiteral("\tWarning: %1\n").arg(text));
+    if (traceEnabled())
+        trace(QStringLiteral("\tWarning: %1\n").arg(text));
 }
 
 void PacketFindings::error(const QString &text)
 {
     setError();
     appendInfo(text);
-    trace(QStringLiteral("\tError:   %1\n").arg(text));
+    if (traceEnabled())
+        trace(QStringLiteral("\tError:   %1\n").arg(text));
 }
 
 } // namespace velquor

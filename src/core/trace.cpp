@@ -4,20 +4,38 @@
 #include "core/tracelog.h"
 
 #include <QMessageLogger>
+#include <atomic>
 #include <cstdarg>
 
 namespace velquor {
 
+namespace {
+std::atomic<bool> g_traceEnabled{true};
+}
+
+void setTraceEnabled(bool on)
+{
+    g_traceEnabled.store(on, std::memory_order_relaxed);
+}
+
+bool traceEnabled()
+{
+    return g_traceEnabled.load(std::memory_order_relaxed);
+}
+
 void trace(const QString &text)
 {
+    if (!traceEnabled())
+        return;
     QMessageLogger().debug("%s", text.toUtf8().constData());
 }
 
 void traceF(const char *format, ...)
 {
+    if (!traceEnabled())
+        return;
     va_list ap;
     va_start(ap, format);
-    // Trace texts have no size limit; a large vsnprintf buffer keeps it simple.
     const QString text = QString::vasprintf(format, ap);
     va_end(ap);
     trace(text);
@@ -25,6 +43,8 @@ void traceF(const char *format, ...)
 
 void traceDeferred(qsizetype size, std::function<QString()> build)
 {
+    if (!traceEnabled())
+        return;
     if (TraceLog *log = TraceLog::takingMessages())
         log->appendDeferred(size, std::move(build));
     else

@@ -17,4 +17,10 @@ void traceF(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // traced at once, as trace() does.
 void traceDeferred(qsizetype size, std::function<QString()> build);
 
+// Off, trace() and traceF() drop their text at once, and code that builds a
+// costly trace text asks first. On by default; velquor-check turns it off
+// unless it prints the trace.
+void setTraceEnabled(bool on);
+bool traceEnabled();
+
 } // namespace velquor

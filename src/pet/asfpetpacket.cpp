@@ -32,6 +32,11 @@ QString ASF_PET_Packet::textForm() const
     return pet::petTextForm(decode(), m_retransmissionCount);
 }
 
+void ASF_PET_Packet::writeTextForm(TextBuffer &out) const
+{
+    pet::writePetTextForm(out, decode(), m_retransmissionCount);
+}
+
 std::unique_ptr<ASF_Packet> ASF_PET_Packet::clone() const
 {
     auto copy = std::make_unique<ASF_PET_Packet>(timestamp());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/asfpacket.h"
+#include "core/textformat.h"
 #include "pet/pettrap.h"
 #include "core/rowtree.h"
 
@@ -17,6 +18,8 @@ public:
     explicit ASF_PET_Packet(unsigned timestamp);
 
     QString textForm() const override;
+    // The same text into an 8-bit buffer, as velquor-check prints it.
+    void writeTextForm(velquor::TextBuffer &out) const;
     bool check() override;
     std::unique_ptr<ASF_Packet> clone() const override;
 

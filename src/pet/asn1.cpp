@@ -2,15 +2,22 @@
 
 #include "core/trace.h"
 
+#include <charconv>
+
 namespace velquor::asn1 {
 
 namespace {
+
+bool tracing(const ReadOptions &o)
+{
+    return o.trace && traceEnabled();
+}
 
 void report(const ReadOptions &o, ReadStatus status, const char *text)
 {
     if (o.status)
         *o.status = status;
-    if (text && o.trace)
+    if (text && tracing(o))
         trace(QString::fromLatin1(text));
 }
 
@@ -18,8 +25,14 @@ void reportTag(const ReadOptions &o, const char *format, uchar tag)
 {
     if (o.status)
         *o.status = ReadStatus::WrongTag;
-    if (o.trace)
+    if (tracing(o))
         traceF(format, unsigned(tag));
+}
+
+// Decimal digits of value at p; returns the end.
+char *putNumber(char *p, quint32 value)
+{
+    return std::to_chars(p, p + 10, value).ptr;
 }
 
 void ok(const ReadOptions &o)
@@ -79,7 +92,7 @@ quint32 readInteger(const uchar *data, int &pos, int limit, ReadOptions o)
     return value;
 }
 
-bool readOctetString(const uchar *data, int &pos, int limit, QString &text, ReadOptions o)
+bool readOctetString(const uchar *data, int &pos, int limit, QByteArray &text, ReadOptions o)
 {
     if (!header(data, pos, limit, tagAt(data, pos, limit, 0x04), "\terror: asn1: octet string expected, got %x\n", o))
         return false;
@@ -89,7 +102,7 @@ bool readOctetString(const uchar *data, int &pos, int limit, QString &text, Read
         report(o, ReadStatus::CutShort, underrun);
         return false;
     }
-    text = QString::fromLatin1(reinterpret_cast<const char *>(data + pos), length);
+    text = QByteArray(reinterpret_cast<const char *>(data + pos), length);
     pos += length;
     ok(o);
     return true;
@@ -115,7 +128,7 @@ int readOctetStringHeader(const uchar *data, int &pos, int limit, ReadOptions o)
     return length;
 }
 
-bool readIpAddress(const uchar *data, int &pos, int limit, QString &text, ReadOptions o)
+bool readIpAddress(const uchar *data, int &pos, int limit, QByteArray &text, ReadOptions o)
 {
     if (!header(data, pos, limit, tagAt(data, pos, limit, 0x40), "\terror: asn1: 0x40 expected, got %x\n", o))
         return false;
@@ -129,13 +142,20 @@ bool readIpAddress(const uchar *data, int &pos, int limit, QString &text, ReadOp
         report(o, ReadStatus::CutShort, underrun);
         return false;
     }
-    text = QString::asprintf("%u.%u.%u.%u", data[pos], data[pos + 1], data[pos + 2], data[pos + 3]);
+    char dotted[16];
+    char *end = dotted;
+    for (int i = 0; i < 4; ++i) {
+        if (i)
+            *end++ = '.';
+        end = putNumber(end, data[pos + i]);
+    }
+    text = QByteArray(dotted, end - dotted);
     pos += 4;
     ok(o);
     return true;
 }
 
-bool readObjectIdentifier(const uchar *data, int &pos, int limit, QString &text, ReadOptions o)
+bool readObjectIdentifier(const uchar *data, int &pos, int limit, QByteArray &text, ReadOptions o)
 {
     if (!header(data, pos, limit, tagAt(data, pos, limit, 0x06),
                 "\terror: asn1: object identifier expected, got %x\n", o))
@@ -155,8 +175,13 @@ bool readObjectIdentifier(const uchar *data, int &pos, int limit, QString &text,
             *o.status = status;
         return true;
     }
+    // At most "ddd.dd" and 254 arcs of up to ten digits and a dot.
+    char dotted[6 + 254 * 11];
+    char *out = dotted;
     const uchar first = data[pos++];
-    text = QString::number(first / 40u) + QLatin1Char('.') + QString::number(first % 40u);
+    out = putNumber(out, first / 40u);
+    *out++ = '.';
+    out = putNumber(out, first % 40u);
     while (pos < end) {
         quint32 value = 0;
         int continuation = 0;
@@ -168,22 +193,23 @@ bool readObjectIdentifier(const uchar *data, int &pos, int limit, QString &text,
         if (pos >= end) {
             // The contents end inside a sub-identifier: no final byte to add.
             status = ReadStatus::BadContents;
-            if (o.trace)
+            if (tracing(o))
                 trace(QStringLiteral("\terror: asn1: can not decode object identifier\n"));
             break;
         }
         if (continuation == 4) {
             status = ReadStatus::BadContents;
-            if (o.trace)
+            if (tracing(o))
                 trace(QStringLiteral("\terror: asn1: can not decode object identifier\n"));
             ++pos; // skipped, not added
         } else {
             value = value * 128 + (data[pos] & 0x7f);
             ++pos;
         }
-        text += QLatin1Char('.');
-        text += QString::number(value);
+        *out++ = '.';
+        out = putNumber(out, value);
     }
+    text = QByteArray(dotted, out - dotted);
     if (o.status)
         *o.status = status;
     return true;

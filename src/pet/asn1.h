@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include <QByteArray>
 #include <QtGlobal>
 
 // Readers for the few BER elements an SNMPv1 trap uses: one tag byte, one
@@ -35,15 +35,15 @@ struct ReadOptions
 // INTEGER (0x02) or TimeTicks (0x43) as an unsigned 32-bit value, no sign
 // extension; 0 on any error.
 quint32 readInteger(const uchar *data, int &pos, int limit, ReadOptions options = {});
-// OCTET STRING (0x04): text gets one Latin-1 character per byte.
-bool readOctetString(const uchar *data, int &pos, int limit, QString &text, ReadOptions options = {});
+// OCTET STRING (0x04): text gets the contents (Latin-1 characters).
+bool readOctetString(const uchar *data, int &pos, int limit, QByteArray &text, ReadOptions options = {});
 // SEQUENCE (0x30) and OCTET STRING headers: the length byte, or -1.
 int readSequenceHeader(const uchar *data, int &pos, int limit, ReadOptions options = {});
 int readOctetStringHeader(const uchar *data, int &pos, int limit, ReadOptions options = {});
 // IpAddress (0x40, length 4): text gets the dotted quad.
-bool readIpAddress(const uchar *data, int &pos, int limit, QString &text, ReadOptions options = {});
+bool readIpAddress(const uchar *data, int &pos, int limit, QByteArray &text, ReadOptions options = {});
 // OBJECT IDENTIFIER (0x06): text gets the dotted decimal form. True when the
 // contents were read, even if a sub-identifier could not be decoded.
-bool readObjectIdentifier(const uchar *data, int &pos, int limit, QString &text, ReadOptions options = {});
+bool readObjectIdentifier(const uchar *data, int &pos, int limit, QByteArray &text, ReadOptions options = {});
 
 } // namespace velquor::asn1

@@ -2,16 +2,9 @@
 
 namespace velquor::pet {
 
-const char *lookup(quint8 code, const CodeRow *table, const char *defaultText)
-{
-    for (const CodeRow *row = table; row && row->text; ++row) {
-        if (row->code == code)
-            return row->text;
-    }
-    return defaultText;
-}
+namespace {
 
-const CodeRow sensorTypeTable[] = {
+const CodeName sensorTypeRows[] = {
     {0x00, "Reserved"},
     {0x01, "Temperature"},
     {0x02, "Voltage"},
@@ -52,10 +45,9 @@ const CodeRow sensorTypeTable[] = {
     {0x25, "Entity Presence"},
     {0x26, "Monitor ASIC / IC"},
     {0x27, "LAN"},
-    {0, nullptr},
 };
 
-const CodeRow eventTypeTable[] = {
+const CodeName eventTypeRows[] = {
     {0x01, "Threshold-based"},
     {0x02, "DMI-based Usage State"},
     {0x03, "Digital / Discrete Event"},
@@ -73,16 +65,14 @@ const CodeRow eventTypeTable[] = {
     {0x74, "OEM"}, {0x75, "OEM"}, {0x76, "OEM"}, {0x77, "OEM"},
     {0x78, "OEM"}, {0x79, "OEM"}, {0x7A, "OEM"}, {0x7B, "OEM"},
     {0x7C, "OEM"}, {0x7D, "OEM"}, {0x7E, "OEM"}, {0x7F, "OEM"},
-    {0, nullptr},
 };
 
-const CodeRow assertionTable[] = {
+const CodeName assertionRows[] = {
     {0x00, "Assertion"},
     {0x01, "Deassertion"},
-    {0, nullptr},
 };
 
-const CodeRow severityTable[] = {
+const CodeName severityRows[] = {
     {0x00, "Unspecified"},
     {0x01, "Monitor"},
     {0x02, "Information"},
@@ -90,10 +80,9 @@ const CodeRow severityTable[] = {
     {0x08, "Non-critical Condition"},
     {0x10, "Critical Condition"},
     {0x20, "Non-recoverable Condition"},
-    {0, nullptr},
 };
 
-const CodeRow languageTable[] = {
+const CodeName languageRows[] = {
     {0x01, "Afar (aa)"},
     {0x02, "Abkhazian (ab)"},
     {0x03, "Afrikaans (af)"},
@@ -234,11 +223,10 @@ const CodeRow languageTable[] = {
     {0x8B, "Latin (la)"},
     {0x8C, "Rhaeto-Romance (rm)"},
     {0xFF, "Unspecified"},
-    {0, nullptr},
 };
 
 // Codes as IPMI assigns them; 0x26 has no name here and shows "Reserved".
-const CodeRow entityNameTable[] = {
+const CodeName entityNameRows[] = {
     {0x00, "Unspecified"},
     {0x01, "Other"},
     {0x02, "Unknown"},
@@ -277,12 +265,20 @@ const CodeRow entityNameTable[] = {
     {0x23, "Operating System"},
     {0x24, "System Bus"},
     {0x25, "Group"},
-    {0, nullptr},
 };
+
+} // namespace
+
+const CodeTable sensorTypeTable = sensorTypeRows;
+const CodeTable eventTypeTable = eventTypeRows;
+const CodeTable assertionTable = assertionRows;
+const CodeTable severityTable = severityRows;
+const CodeTable languageTable = languageRows;
+const CodeTable entityNameTable = entityNameRows;
 
 namespace {
 
-const CodeRow genericOffsets01[] = {
+const CodeName genericOffsets01[] = {
     {0x00, "Lower Non-critical - going low"},
     {0x01, "Lower Non-critical - going high"},
     {0x02, "Lower Critical - going low"},
@@ -295,35 +291,29 @@ const CodeRow genericOffsets01[] = {
     {0x09, "Upper Critical - going high"},
     {0x0A, "Upper Non-recoverable - going low"},
     {0x0B, "Upper Non-recoverable - going high"},
-    {0, nullptr},
 };
-const CodeRow genericOffsets02[] = {
+const CodeName genericOffsets02[] = {
     {0x00, "Transition to Idle"},
     {0x01, "Transition to Active"},
     {0x02, "Transition to Busy"},
-    {0, nullptr},
 };
-const CodeRow genericOffsets03[] = {
+const CodeName genericOffsets03[] = {
     {0x00, "State Deasserted"},
     {0x01, "State Asserted"},
-    {0, nullptr},
 };
-const CodeRow genericOffsets04[] = {
+const CodeName genericOffsets04[] = {
     {0x00, "Predictive Failure Deasserted"},
     {0x01, "Predictive Failure Asserted"},
-    {0, nullptr},
 };
-const CodeRow genericOffsets05[] = {
+const CodeName genericOffsets05[] = {
     {0x00, "Limit Not Exceeded"},
     {0x01, "Limit Exceeded"},
-    {0, nullptr},
 };
-const CodeRow genericOffsets06[] = {
+const CodeName genericOffsets06[] = {
     {0x00, "Performance Met"},
     {0x01, "Performance Lags"},
-    {0, nullptr},
 };
-const CodeRow genericOffsets07[] = {
+const CodeName genericOffsets07[] = {
     {0x00, "Transition to OK"},
     {0x01, "Transition to Non-critical from OK"},
     {0x02, "Transition to Critical from Less Severe"},
@@ -333,19 +323,16 @@ const CodeRow genericOffsets07[] = {
     {0x06, "Transition to Non-recoverable"},
     {0x07, "Monitor"},
     {0x08, "Informational"},
-    {0, nullptr},
 };
-const CodeRow genericOffsets08[] = {
+const CodeName genericOffsets08[] = {
     {0x00, "Device Removed / Device Absent"},
     {0x01, "Device Inserted / Device Present"},
-    {0, nullptr},
 };
-const CodeRow genericOffsets09[] = {
+const CodeName genericOffsets09[] = {
     {0x00, "Device Disabled"},
     {0x01, "Device Enabled"},
-    {0, nullptr},
 };
-const CodeRow genericOffsets0A[] = {
+const CodeName genericOffsets0A[] = {
     {0x00, "Transition to Running"},
     {0x01, "Transition to In Test"},
     {0x02, "Transition to Power Off"},
@@ -355,40 +342,35 @@ const CodeRow genericOffsets0A[] = {
     {0x06, "Transition to Degraded"},
     {0x07, "Transition to Power Save"},
     {0x08, "Install Error"},
-    {0, nullptr},
 };
-const CodeRow genericOffsets0B[] = {
+const CodeName genericOffsets0B[] = {
     {0x00, "Redundancy Regained"},
     {0x01, "Redundancy Lost"},
     {0x02, "Redundancy Degraded"},
-    {0, nullptr},
 };
-const CodeRow genericOffsets0C[] = {
+const CodeName genericOffsets0C[] = {
     {0x00, "D0"},
     {0x01, "D1"},
     {0x02, "D2"},
     {0x03, "D3"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets05[] = {
+const CodeName sensorOffsets05[] = {
     {0x00, "General Chassis Intrusion"},
     {0x01, "Drive Bay Intrusion"},
     {0x02, "I/O Card Area Intrusion"},
     {0x03, "Processor Area Intrusion"},
     {0x04, "LAN Leash Lost"},
     {0x05, "Unauthorized Dock/Undock"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets06[] = {
+const CodeName sensorOffsets06[] = {
     {0x00, "Secure Mode Violation Attempt"},
     {0x01, "Pre-boot Password Violation - user password"},
     {0x02, "Pre-boot Password Violation Attempt - setup password"},
     {0x03, "Pre-boot Password Violation - network boot password"},
     {0x04, "Other Pre-boot Password Violation"},
     {0x05, "Out-of-band Access Password Violation"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets07[] = {
+const CodeName sensorOffsets07[] = {
     {0x00, "IERR"},
     {0x01, "Thermal Trip"},
     {0x02, "FRB1/BIST Failure"},
@@ -399,15 +381,13 @@ const CodeRow sensorOffsets07[] = {
     {0x07, "Processor Presence Detected"},
     {0x08, "Processor Disabled"},
     {0x09, "Terminator Presence Detected"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets08[] = {
+const CodeName sensorOffsets08[] = {
     {0x00, "Presence Detected"},
     {0x01, "Power Supply Failure Detected"},
     {0x02, "Predictive Failure Asserted"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets09[] = {
+const CodeName sensorOffsets09[] = {
     {0x00, "Power Off / Power Down"},
     {0x01, "Power Cycle"},
     {0x02, "240VA Power Down"},
@@ -415,23 +395,20 @@ const CodeRow sensorOffsets09[] = {
     {0x04, "A/C Lost"},
     {0x05, "Soft Power Control Failure"},
     {0x06, "Power Unit Failure Detected"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets0C[] = {
+const CodeName sensorOffsets0C[] = {
     {0x00, "Correctable ECC"},
     {0x01, "Uncorrectable ECC"},
     {0x02, "Parity"},
     {0x03, "Memory Scrub Failed"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets10[] = {
+const CodeName sensorOffsets10[] = {
     {0x00, "Correctable Memory Error Logging Disabled"},
     {0x01, "Event Type Logging Disabled"},
     {0x02, "Log Area Reset / Cleared"},
     {0x03, "All Event Logging Disabled"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets11[] = {
+const CodeName sensorOffsets11[] = {
     {0x00, "BIOS Watchdog Reset"},
     {0x01, "OS Watchdog Reset"},
     {0x02, "OS Watchdog Shut Down"},
@@ -440,15 +417,13 @@ const CodeRow sensorOffsets11[] = {
     {0x05, "OS Watchdog NMI"},
     {0x06, "OS Watchdog Expired"},
     {0x07, "OS Watchdog Pre-timeout Interrupt"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets12[] = {
+const CodeName sensorOffsets12[] = {
     {0x00, "System Reconfigured"},
     {0x01, "OEM System Boot Event"},
     {0x02, "Undetermined System Hardware Failure"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets13[] = {
+const CodeName sensorOffsets13[] = {
     {0x00, "Front Panel NMI"},
     {0x01, "Bus Timeout"},
     {0x02, "I/O Channel Check NMI"},
@@ -459,25 +434,22 @@ const CodeRow sensorOffsets13[] = {
     {0x07, "Bus Correctable Error"},
     {0x08, "Bus Uncorrectable Error"},
     {0x09, "Fatal NMI"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets1D[] = {
+const CodeName sensorOffsets1D[] = {
     {0x00, "Initiated by Power Up"},
     {0x01, "Initiated by Hard Reset"},
     {0x02, "Initiated by Warm Reset"},
     {0x03, "User Requested PXE Boot"},
     {0x04, "Automatic Boot to Diagnostic"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets1E[] = {
+const CodeName sensorOffsets1E[] = {
     {0x00, "No Bootable Media"},
     {0x01, "Non-bootable Diskette Left In Drive"},
     {0x02, "PXE Server Not Found"},
     {0x03, "Invalid Boot Sector"},
     {0x04, "Timeout Waiting For User Selection Of Boot Source"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets1F[] = {
+const CodeName sensorOffsets1F[] = {
     {0x00, "A: Boot Completed"},
     {0x01, "C: Boot Completed"},
     {0x02, "PXE Boot Completed"},
@@ -485,14 +457,12 @@ const CodeRow sensorOffsets1F[] = {
     {0x04, "CD-ROM Boot Completed"},
     {0x05, "ROM Boot Completed"},
     {0x06, "Boot Completed - Boot Device Not Specified"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets20[] = {
+const CodeName sensorOffsets20[] = {
     {0x00, "Stop during OS Load / Initialization"},
     {0x01, "Run-time Stop"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets21[] = {
+const CodeName sensorOffsets21[] = {
     {0x00, "Fault Status Asserted"},
     {0x01, "Identity Status Asserted"},
     {0x02, "Slot / Connector Device Installed / Attached"},
@@ -501,9 +471,8 @@ const CodeRow sensorOffsets21[] = {
     {0x05, "Slot Power Is Off"},
     {0x06, "Slot / Connector Device Removal Request"},
     {0x07, "Interlock Asserted"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets22[] = {
+const CodeName sensorOffsets22[] = {
     {0x00, "S0 / G0"},
     {0x01, "S1"},
     {0x02, "S2"},
@@ -514,9 +483,8 @@ const CodeRow sensorOffsets22[] = {
     {0x07, "G3"},
     {0x08, "S1, S2, S3 or S4"},
     {0x09, "G1"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets23[] = {
+const CodeName sensorOffsets23[] = {
     {0x00, "Timer Expired"},
     {0x01, "Hard Reset"},
     {0x02, "Power Down"},
@@ -526,40 +494,36 @@ const CodeRow sensorOffsets23[] = {
     {0x06, "Reserved"},
     {0x07, "Reserved"},
     {0x08, "Timer Interrupt"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets24[] = {
+const CodeName sensorOffsets24[] = {
     {0x00, "Platform Generated Page"},
     {0x01, "Platform Generated LAN Alert"},
     {0x02, "Platform Generated Event Trap"},
     {0x03, "Platform Generated SNMP Trap"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets25[] = {
+const CodeName sensorOffsets25[] = {
     {0x00, "Entity Present"},
     {0x01, "Entity Absent"},
-    {0, nullptr},
 };
-const CodeRow sensorOffsets27[] = {
+const CodeName sensorOffsets27[] = {
     {0x00, "LAN Heartbeat Lost"},
-    {0, nullptr},
 };
 
 } // namespace
 
-const CodeRow *genericOffsetTable(quint8 eventType)
+CodeTable genericOffsetTable(quint8 eventType)
 {
-    static const CodeRow *const tables[] = {
+    static const CodeTable tables[] = {
         genericOffsets01, genericOffsets02, genericOffsets03, genericOffsets04,
         genericOffsets05, genericOffsets06, genericOffsets07, genericOffsets08,
         genericOffsets09, genericOffsets0A, genericOffsets0B, genericOffsets0C,
     };
     if (eventType < 0x01 || eventType > 0x0C)
-        return nullptr;
+        return {};
     return tables[eventType - 1];
 }
 
-const CodeRow *sensorOffsetTable(quint8 sensorType)
+CodeTable sensorOffsetTable(quint8 sensorType)
 {
     switch (sensorType) {
     case 0x05: return sensorOffsets05;
@@ -582,7 +546,7 @@ const CodeRow *sensorOffsetTable(quint8 sensorType)
     case 0x24: return sensorOffsets24;
     case 0x25: return sensorOffsets25;
     case 0x27: return sensorOffsets27;
-    default: return nullptr;
+    default: return {};
     }
 }
 
@@ -594,10 +558,10 @@ bool isValidEventType(quint8 t)
 OffsetName offsetName(quint8 eventType, quint8 sensorType, quint8 offset)
 {
     if (eventType >= 0x01 && eventType <= 0x0C)
-        return {OffsetKind::Table, lookup(offset, genericOffsetTable(eventType), "Unknown")};
+        return {OffsetKind::Table, codeName(genericOffsetTable(eventType), offset, "Unknown")};
     if (eventType == 0x6F) {
-        if (const CodeRow *table = sensorOffsetTable(sensorType))
-            return {OffsetKind::Table, lookup(offset, table, "Unknown")};
+        if (const CodeTable table = sensorOffsetTable(sensorType); !table.empty())
+            return {OffsetKind::Table, codeName(table, offset, "Unknown")};
         return {OffsetKind::NotSpecified, "Not Specified"};
     }
     if (eventType >= 0x70 && eventType <= 0x7F)
@@ -622,7 +586,7 @@ SourceTypeName sourceTypeName(quint8 code)
 const char *entityName(quint8 code)
 {
     if (code <= 0x26)
-        return lookup(code, entityNameTable, "Reserved");
+        return codeName(entityNameTable, code, "Reserved");
     if (code <= 0x8F)
         return "Reserved";
     if (code <= 0xAF)

@@ -1,33 +1,23 @@
 #pragma once
 
-#include <QtGlobal>
+#include "core/textformat.h"
 
 // Names of the coded fields of a Platform Event Trap.
 namespace velquor::pet {
 
-// A code table: rows {code, text} ended by a row whose text is null. Rows
-// need not be sorted; the first row with a matching code wins.
-struct CodeRow
-{
-    quint8 code;
-    const char *text;
-};
-
-const char *lookup(quint8 code, const CodeRow *table, const char *defaultText);
-
-extern const CodeRow sensorTypeTable[];  // bits 23..16 of the specific trap
-extern const CodeRow eventTypeTable[];   // bits 15..8
-extern const CodeRow assertionTable[];   // bit 7 of the offset byte (0 or 1)
-extern const CodeRow severityTable[];
-extern const CodeRow languageTable[];
-extern const CodeRow entityNameTable[];  // 0x00..0x26
+extern const CodeTable sensorTypeTable;  // bits 23..16 of the specific trap
+extern const CodeTable eventTypeTable;   // bits 15..8
+extern const CodeTable assertionTable;   // bit 7 of the offset byte (0 or 1)
+extern const CodeTable severityTable;
+extern const CodeTable languageTable;
+extern const CodeTable entityNameTable;  // 0x00..0x26
 
 inline constexpr char UnknownType[] = "Unknown or reserved type";
 
-// Offset table of a generic event type (0x01..0x0C), or null.
-const CodeRow *genericOffsetTable(quint8 eventType);
-// Offset table of a sensor type for sensor-specific events (0x6F), or null.
-const CodeRow *sensorOffsetTable(quint8 sensorType);
+// Offset table of a generic event type (0x01..0x0C), or none.
+CodeTable genericOffsetTable(quint8 eventType);
+// Offset table of a sensor type for sensor-specific events (0x6F), or none.
+CodeTable sensorOffsetTable(quint8 sensorType);
 
 // 0x01..0x0C, 0x6F and 0x70..0x7F.
 bool isValidEventType(quint8 eventType);

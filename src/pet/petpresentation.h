@@ -2,6 +2,7 @@
 
 #include "pet/pettrap.h"
 #include "core/rowtree.h"
+#include "core/textformat.h"
 
 #include <QString>
 
@@ -13,6 +14,7 @@ namespace velquor::pet {
 RowTree buildPetRowTree(const PetTrap &trap, int retransmissionCount, bool expanded);
 
 // The text form written to log files, hex dump included.
+void writePetTextForm(TextBuffer &out, const PetTrap &trap, int retransmissionCount);
 QString petTextForm(const PetTrap &trap, int retransmissionCount);
 
 // "Unkown Data" rows hold this many bytes each.

@@ -23,6 +23,11 @@ QString ASF_RMCP_Packet::textForm() const
     return velquor::rmcp::textForm(m_fields, validBytes(*this), protocolType());
 }
 
+void ASF_RMCP_Packet::writeTextForm(velquor::TextBuffer &out) const
+{
+    velquor::rmcp::writeTextForm(out, m_fields, validBytes(*this), protocolType());
+}
+
 bool ASF_RMCP_Packet::check()
 {
     return checkMessage(validBytes(*this), protocolType(), m_fields, *this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/asfpacket.h"
+#include "core/textformat.h"
 #include "rmcp/rmcpfields.h"
 
 #include <QByteArray>
@@ -26,6 +27,8 @@ public:
     void setTrailerLength(int length) { m_fields.trailerLength = length; }
 
     QString textForm() const override;
+    // The same text into an 8-bit buffer, as velquor-check prints it.
+    void writeTextForm(velquor::TextBuffer &out) const;
     bool check() override;
     std::unique_ptr<ASF_Packet> clone() const override;
 

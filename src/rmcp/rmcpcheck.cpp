@@ -9,6 +9,11 @@ namespace velquor::rmcp {
 
 namespace {
 
+constexpr char ReservedTypeText[] = "error: Using reserved message type";
+constexpr char UnknownTypeText[] = "error: Unkown message type";
+constexpr char WrongAckSizeText[] = "error: wrong size of Ack Packet";
+constexpr char WrongSizeText[] = "error: Wrong packet size or length of data wrong";
+
 // Reads of a datagram that give 0 (or nothing) for bytes it does not hold.
 class Reader
 {
@@ -21,13 +26,16 @@ public:
         return pos >= 0 && len >= 0 && len <= m_bytes.size() && pos <= m_bytes.size() - len;
     }
     quint8 u8(qsizetype pos) const { return holds(pos, 1) ? quint8(m_bytes[pos]) : 0; }
-    quint32 be32(qsizetype pos) const
-    {
-        return holds(pos, 4) ? qFromBigEndian<quint32>(m_bytes.data() + pos) : 0;
-    }
     QByteArray bytes(qsizetype pos, qsizetype len) const
     {
         return holds(pos, len) ? m_bytes.sliced(pos, len).toByteArray() : QByteArray();
+    }
+    // A Byte or Word field.
+    quint32 number(qsizetype pos, int size) const
+    {
+        if (size == 4)
+            return holds(pos, 4) ? qFromBigEndian<quint32>(m_bytes.data() + pos) : 0;
+        return u8(pos);
     }
 
 private:
@@ -37,68 +45,123 @@ private:
 class Checker
 {
 public:
-    Checker(RmcpFields &fields, PacketFindings &findings) : f(fields), r(findings) {}
+    Checker(QByteArrayView bytes, int protocolType, RmcpFields &fields, PacketFindings &findings)
+        : in(bytes), n(bytes.size()), type(protocolType), o(messageOffset(protocolType)), f(fields), r(findings)
+    {
+    }
 
+    bool run();
+
+private:
     void fieldError(FieldId id, const QString &fieldText, const QString &infoText)
     {
         f.setFieldStatus(id, ASF_PACKET_ERROR, fieldText);
         r.appendInfo(infoText);
         r.setError();
     }
-    // Most findings read the same on the field and in the record's info.
-    void fieldError(FieldId id, const QString &text) { fieldError(id, text, text); }
-
-    // The trailer is read from the end, with the pad the message should have;
-    // the Pad Length byte on the wire never moves a position.
-    void readTrailer(const Reader &in, int pad)
+    void fieldError(const FieldSpec &s, const QString &fieldText)
     {
-        const qsizetype n = in.size();
-        f.rspIntegrityData = in.bytes(n - IntegrityDataSize, IntegrityDataSize);
-        f.rspNextHeader = in.u8(n - 13);
-        f.rspPadLength = qint8(in.u8(n - 14));
-        f.rspPad = in.bytes(n - 14 - pad, pad);
+        fieldError(s.id, fieldText, s.infoText ? QString::fromLatin1(s.infoText) : fieldText);
     }
 
-    void checkTrailer(int pad)
-    {
-        if (f.rspNextHeader != RmcpVersion1)
-            fieldError(FieldId::RspNextHeader, QStringLiteral("should be set to 0x06; ASF RMCP Version 1"),
-                       QStringLiteral("error: RSP Next Header"));
-        if (f.rspPadLength != pad)
-            fieldError(FieldId::RspPadLength,
-                       QString::asprintf("Length %d not equal calculated length %d", f.rspPadLength, pad),
-                       QStringLiteral("error: RSP Pad Length"));
-        if (f.rspPad.count('\0') < pad)
-            fieldError(FieldId::RspPad, QStringLiteral("Padding not all zero"), QStringLiteral("error: RSP Pad"));
-    }
+    void readPart(Part part, qsizetype start, int upTo);
+    void readTrailer(int pad);
+    void checkMessageType();
+    void checkRule(const FieldSpec &s, int pad);
+    void checkTrailer(int pad);
+    void checkAcknowledge();
+    void checkDataLengthForType();
+    void checkSize();
 
+    const Reader in;
+    const qsizetype n;
+    const int type;
+    const int o;
     RmcpFields &f;
     PacketFindings &r;
 };
 
-void checkDataLengthForType(Checker &c)
+// The fixed fields of a part that start before upTo.
+void Checker::readPart(Part part, qsizetype start, int upTo)
 {
-    const DataLengthRule rule = dataLengthRule(c.f.messageType);
-    if (!rule.known || rule.allows(c.f.dataLength))
-        return;
-    if (rule.warningOnly) {
-        c.f.setFieldStatus(FieldId::DataLength, ASF_PACKET_WARNING,
-                           QStringLiteral("Warning: Check data size for type of message"));
-        c.r.appendInfo(QStringLiteral("Warning: Check  data size for type of message"));
-        c.r.setWarning();
-    } else {
-        c.fieldError(FieldId::DataLength, QStringLiteral("error: Wrong data size for type of message"));
+    for (const FieldSpec &s : fieldSpecs()) {
+        if (s.part == part && s.offset < upTo)
+            f.setNumber(s.id, in.number(start + s.offset, s.size));
     }
 }
 
-void checkAcknowledge(Checker &c, const Reader &in, int protocolType, int o)
+void Checker::readTrailer(int pad)
 {
-    RmcpFields &f = c.f;
-    const qsizetype n = in.size();
-    if (protocolType != ProtocolRmcpRsp) {
+    for (const FieldSpec &s : fieldSpecs()) {
+        if (s.part != Part::RspTrailer)
+            continue;
+        const int size = s.size ? s.size : pad;
+        const qsizetype start = n - s.offset - size;
+        if (s.kind == ValueKind::Bytes)
+            f.setBytes(s.id, in.bytes(start, size));
+        else
+            f.setNumber(s.id, in.u8(start));
+    }
+}
+
+void Checker::checkMessageType()
+{
+    if (isReservedMessageType(f.messageType))
+        fieldError(FieldId::MessageType, QLatin1String(ReservedTypeText), QLatin1String(ReservedTypeText));
+    if (f.messageTypeName == unknownMessageTypeName())
+        fieldError(FieldId::MessageType, QLatin1String(UnknownTypeText), QLatin1String(UnknownTypeText));
+}
+
+void Checker::checkRule(const FieldSpec &s, int pad)
+{
+    const quint32 v = f.number(s.id);
+    switch (s.rule) {
+    case FieldRule::Equals:
+        if (v != s.expected)
+            fieldError(s, QLatin1String(s.statusText));
+        break;
+    case FieldRule::ReservedBits:
+        if (v & s.expected) {
+            // "4 ", "5 ", "6 " for each reserved bit set, empty for one clear.
+            const char *bits[3] = {"", "", ""};
+            static const char *const numbers[] = {"0 ", "1 ", "2 ", "3 ", "4 ", "5 ", "6 ", "7 "};
+            int k = 0;
+            for (int bit = 0; bit < 8 && k < 3; ++bit) {
+                if (s.expected & (1u << bit))
+                    bits[k++] = (v & (1u << bit)) ? numbers[bit] : "";
+            }
+            fieldError(s, QString::asprintf(s.statusText, bits[0], bits[1], bits[2]));
+        }
+        break;
+    case FieldRule::PadLength:
+        if (f.rspPadLength != pad)
+            fieldError(s, QString::asprintf(s.statusText, f.rspPadLength, pad));
+        break;
+    case FieldRule::ZeroPad:
+        if (f.rspPad.count('\0') < pad)
+            fieldError(s, QLatin1String(s.statusText));
+        break;
+    default:
+        break;
+    }
+}
+
+// From the end of the datagram backwards, as the trailer is read.
+void Checker::checkTrailer(int pad)
+{
+    const auto specs = fieldSpecs();
+    for (auto it = specs.rbegin(); it != specs.rend(); ++it) {
+        if (it->part == Part::RspTrailer)
+            checkRule(*it, pad);
+    }
+}
+
+void Checker::checkAcknowledge()
+{
+    if (type != ProtocolRmcpRsp) {
         // Reported for the record's reader only: an ack with extra bytes is still an ack.
         if (n > RmcpHeaderSize)
-            c.r.appendInfo(QStringLiteral("error: wrong size of Ack Packet"));
+            r.appendInfo(QLatin1String(WrongAckSizeText));
         return;
     }
     const int pad = rspPadLength(RmcpHeaderSize);
@@ -106,108 +169,56 @@ void checkAcknowledge(Checker &c, const Reader &in, int protocolType, int o)
     if (f.haveRspTail && n < expected) {
         // No room for a trailer behind the RMCP header: reading one from the
         // end would take header bytes (or bytes before the start) as trailer.
-        c.r.appendInfo(QStringLiteral("error: wrong size of Ack Packet"));
-        c.r.setError();
+        r.appendInfo(QLatin1String(WrongAckSizeText));
+        r.setError();
         f.haveRspTail = false;
         return;
     }
     if (n > expected)
-        c.r.appendInfo(QStringLiteral("error: wrong size of Ack Packet"));
+        r.appendInfo(QLatin1String(WrongAckSizeText));
     if (f.haveRspTail) {
-        c.readTrailer(in, pad);
-        c.checkTrailer(pad);
+        readTrailer(pad);
+        checkTrailer(pad);
     }
 }
 
-} // namespace
-
-bool checkMessage(QByteArrayView bytes, int protocolType, RmcpFields &f, PacketFindings &findings)
+void Checker::checkDataLengthForType()
 {
-    const Reader in(bytes);
-    const qsizetype n = in.size();
-    Checker c(f, findings);
-
-    f.clearValues();
-    f.setFieldStatus(FieldId::DataLength, ASF_PACKET_OK, QString());
-
-    const int o = messageOffset(protocolType);
-    if (protocolType == ProtocolRmcpRsp) {
-        f.rspSequenceNumber = in.be32(4);
-        f.rspSessionId = in.be32(0);
-        f.haveRspTail = f.rspSessionId != 0;
-    }
-
-    f.messageClass = in.u8(o + 3);
-    if (f.messageClass & AcknowledgeBit) {
-        f.isAcknowledge = true;
-        f.messageTypeName = acknowledgeName();
+    const DataLengthRule rule = dataLengthRule(f.messageType);
+    if (!rule.known || rule.allows(f.dataLength))
+        return;
+    if (rule.warningOnly) {
+        f.setFieldStatus(FieldId::DataLength, ASF_PACKET_WARNING,
+                         QStringLiteral("Warning: Check data size for type of message"));
+        r.appendInfo(QStringLiteral("Warning: Check  data size for type of message"));
+        r.setWarning();
     } else {
-        f.messageType = in.u8(o + 8);
-        f.messageTypeName = messageTypeName(f.messageType);
-        f.isResponse = isResponseType(f.messageType);
+        fieldError(FieldId::DataLength, QStringLiteral("error: Wrong data size for type of message"),
+                   QStringLiteral("error: Wrong data size for type of message"));
     }
-    findings.setInfo(f.messageTypeName + QLatin1Char('\t'));
+}
 
-    f.version = in.u8(o);
-    f.reserved1 = in.u8(o + 1);
-    f.sequenceNr = in.u8(o + 2);
-
-    if (!f.isAcknowledge) {
-        if (isReservedMessageType(f.messageType))
-            c.fieldError(FieldId::MessageType, QStringLiteral("error: Using reserved message type"));
-        if (f.messageTypeName == unknownMessageTypeName())
-            c.fieldError(FieldId::MessageType, QStringLiteral("error: Unkown message type"));
-    }
-    if (f.version != RmcpVersion1)
-        c.fieldError(FieldId::Version, QStringLiteral("should be set to 0x06; ASF RMCP Version 1"),
-                     QStringLiteral("error: Version"));
-    if (f.reserved1 != 0)
-        c.fieldError(FieldId::Reserved1, QStringLiteral("error: Reserved field (1) not zero"));
-    // The sequence number is judged by the handler against what it expects.
-
-    if (f.isAcknowledge) {
-        checkAcknowledge(c, in, protocolType, o);
-        return findings.status() == ASF_PACKET_OK;
-    }
-
-    f.ianaEnterpriseNr = in.be32(o + 4);
-    f.messageTag = in.u8(o + 9);
-    f.reserved2 = in.u8(o + 10);
-    f.dataLength = in.u8(o + 11);
-
-    if (f.messageClass & 0x70) {
-        const auto bit = [&](int b, const char *text) { return (f.messageClass & (1 << b)) ? text : ""; };
-        c.fieldError(FieldId::MessageClass,
-                     QString::asprintf("error: Reserved bits %s%s%s set in class of message", bit(4, "4 "),
-                                       bit(5, "5 "), bit(6, "6 ")),
-                     QStringLiteral("error: class of message field"));
-    }
-    if (f.ianaEnterpriseNr != AsfIanaEnterpriseNr)
-        c.fieldError(FieldId::IanaEnterpriseNr, QStringLiteral("error: IANA Enterprise Number not set to 0x000011BE"));
-    if (f.reserved2 != 0)
-        c.fieldError(FieldId::Reserved2, QStringLiteral("error: Reserved field (2) not zero"));
-
+void Checker::checkSize()
+{
     const int pad = rspPadLength(MessageHeaderSize + f.dataLength);
     const int expected = f.haveRspTail ? o + f.dataLength + pad + 26 : o + f.dataLength + MessageHeaderSize;
     if (n == expected) {
-        checkDataLengthForType(c);
+        checkDataLengthForType();
         if (f.haveRspTail) {
-            c.readTrailer(in, pad);
-            c.checkTrailer(pad);
+            readTrailer(pad);
+            checkTrailer(pad);
         }
     } else {
-        f.setFieldStatus(FieldId::DataLength, ASF_PACKET_ERROR,
-                         QStringLiteral("error: Wrong packet size or length of data wrong"));
+        f.setFieldStatus(FieldId::DataLength, ASF_PACKET_ERROR, QLatin1String(WrongSizeText));
         if (f.haveRspTail) {
-            findings.appendInfo("error: Wrong packet size, length of data wrong or wrong rsp trailer size; "
-                                "got %d expected %d",
-                                int(n), expected);
+            r.appendInfo("error: Wrong packet size, length of data wrong or wrong rsp trailer size; "
+                         "got %d expected %d",
+                         int(n), expected);
             f.haveRspTail = false;
         } else {
-            findings.appendInfo("error: Wrong packet size or length of data wrong; got %d expected %d", int(n),
-                                expected);
+            r.appendInfo("error: Wrong packet size or length of data wrong; got %d expected %d", int(n), expected);
         }
-        findings.setError();
+        r.setError();
     }
 
     if (n >= o + MessageHeaderSize) {
@@ -216,10 +227,51 @@ bool checkMessage(QByteArrayView bytes, int protocolType, RmcpFields &f, PacketF
         if (count > 0)
             f.rmcpData = in.bytes(o + MessageHeaderSize, count);
         if (count != 0 && count != f.dataLength)
-            f.setFieldStatus(FieldId::DataLength, ASF_PACKET_ERROR,
-                             QStringLiteral("error: Wrong packet size or length of data wrong"));
+            f.setFieldStatus(FieldId::DataLength, ASF_PACKET_ERROR, QLatin1String(WrongSizeText));
     }
-    return findings.status() == ASF_PACKET_OK;
+}
+
+bool Checker::run()
+{
+    f.clearValues();
+    f.setFieldStatus(FieldId::DataLength, ASF_PACKET_OK, QString());
+
+    if (type == ProtocolRmcpRsp) {
+        readPart(Part::RspHeader, 0, RspHeaderSize);
+        f.haveRspTail = f.rspSessionId != 0;
+    }
+    // An acknowledge is the RMCP header alone.
+    f.isAcknowledge = in.u8(o + fieldSpec(FieldId::MessageClass).offset) & AcknowledgeBit;
+    readPart(Part::Message, o, f.isAcknowledge ? RmcpHeaderSize : MessageHeaderSize);
+    if (f.isAcknowledge) {
+        f.messageTypeName = acknowledgeName();
+    } else {
+        f.messageTypeName = messageTypeName(f.messageType);
+        f.isResponse = isResponseType(f.messageType);
+    }
+    r.setInfo(f.messageTypeName + QLatin1Char('\t'));
+
+    // The type first: its name heads the info. Then the header fields in
+    // their order; an acknowledge has its RMCP header checked, then its size
+    // and trailer.
+    if (!f.isAcknowledge)
+        checkMessageType();
+    for (const FieldSpec &s : fieldSpecs()) {
+        if (s.part == Part::Message && (s.inAcknowledge || !f.isAcknowledge))
+            checkRule(s, 0);
+    }
+    if (f.isAcknowledge)
+        checkAcknowledge();
+    else
+        checkSize();
+    return r.status() == ASF_PACKET_OK;
+}
+
+} // namespace
+
+bool checkMessage(QByteArrayView bytes, int protocolType, RmcpFields &f, PacketFindings &findings)
+{
+    return Checker(bytes, protocolType, f, findings).run();
 }
 
 } // namespace velquor::rmcp

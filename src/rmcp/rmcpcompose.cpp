@@ -3,59 +3,85 @@
 #include "rmcp/rmcptables.h"
 
 #include <QtEndian>
+#include <cstring>
 
 namespace velquor::rmcp {
 
 namespace {
 
-void appendBe32(QByteArray &out, quint32 value)
+// Big-endian in size bytes; bytes beyond a 64-bit value are 0.
+void appendNumber(QByteArray &out, quint64 value, int size)
 {
-    char b[4];
-    qToBigEndian(value, b);
-    out.append(b, 4);
+    for (int i = size - 1; i >= 0; --i)
+        out.append(i < 8 ? char(quint8(value >> (8 * i))) : '\0');
 }
 
-void appendBe16(QByteArray &out, quint16 value)
+// The fixed fields of a part, in wire order, from fields.
+void appendPart(QByteArray &out, const RmcpFields &fields, Part part, int upTo)
 {
-    char b[2];
-    qToBigEndian(value, b);
-    out.append(b, 2);
+    for (int offset = 0; offset < upTo;) {
+        const FieldSpec *at = nullptr;
+        for (const FieldSpec &s : fieldSpecs()) {
+            if (s.part == part && s.offset == offset)
+                at = &s;
+        }
+        if (!at)
+            break;
+        appendNumber(out, fields.number(at->id), at->size);
+        offset += at->size;
+    }
 }
 
-const SendListEntry sendListEntries[] = {
-    {SendListRequest::Reset, "Reset", TypeReset, true},
-    {SendListRequest::PowerUp, "Power-Up", TypePowerUp, true},
-    {SendListRequest::UnconditionalPowerDown, "Unconditional Power-Down", TypeUnconditionalPowerDown, true},
-    {SendListRequest::PowerCycleReset, "Power Cycle Reset", TypePowerCycleReset, true},
-    {SendListRequest::PresencePing, "Presence Ping", TypePresencePing, false},
-    {SendListRequest::CapabilitiesRequest, "Capabilities Request", TypeCapabilitiesRequest, false},
-    {SendListRequest::SystemStateRequest, "System State Request", TypeSystemStateRequest, false},
-};
+RmcpFields toFields(const MessageFields &m)
+{
+    RmcpFields f;
+    f.version = m.version;
+    f.reserved1 = m.reserved1;
+    f.sequenceNr = m.sequenceNr;
+    f.messageClass = m.messageClass;
+    f.ianaEnterpriseNr = m.ianaEnterpriseNr;
+    f.messageType = m.messageType;
+    f.messageTag = m.messageTag;
+    f.reserved2 = m.reserved2;
+    f.dataLength = m.dataLength;
+    f.rmcpData = m.data;
+    return f;
+}
 
 } // namespace
 
-QByteArray composeMessage(const MessageFields &m)
+QByteArray composeFields(const RmcpFields &f)
 {
     QByteArray out;
-    out.reserve(MessageHeaderSize + m.data.size());
-    out.append(char(m.version));
-    out.append(char(m.reserved1));
-    out.append(char(m.sequenceNr));
-    out.append(char(m.messageClass));
-    appendBe32(out, m.ianaEnterpriseNr);
-    out.append(char(m.messageType));
-    out.append(char(m.messageTag));
-    out.append(char(m.reserved2));
-    out.append(char(m.dataLength));
-    out.append(m.data);
+    out.reserve(MessageHeaderSize + f.rmcpData.size());
+    appendPart(out, f, Part::Message, f.isAcknowledge ? RmcpHeaderSize : MessageHeaderSize);
+    if (!f.isAcknowledge)
+        out.append(f.rmcpData);
     return out;
 }
 
-std::span<const SendListEntry> sendList() { return sendListEntries; }
+QByteArray composeMessage(const MessageFields &m)
+{
+    return composeFields(toFields(m));
+}
+
+std::span<const SendListEntry> sendList()
+{
+    // The message types with an entry in the send list, in table order.
+    static const std::vector<SendListEntry> entries = [] {
+        std::vector<SendListEntry> list;
+        for (const MessageType &t : messageTypes()) {
+            if (t.sendLabel)
+                list.push_back({SendListRequest(list.size()), t.sendLabel, t.code, t.sendsNoResponseTag});
+        }
+        return list;
+    }();
+    return entries;
+}
 
 std::optional<SendListEntry> sendListEntry(const QString &label)
 {
-    for (const SendListEntry &entry : sendListEntries) {
+    for (const SendListEntry &entry : sendList()) {
         if (label == QLatin1String(entry.label))
             return entry;
     }
@@ -65,34 +91,82 @@ std::optional<SendListEntry> sendListEntry(const QString &label)
 QByteArray composeRequest(SendListRequest request, quint8 sequenceNr, quint8 messageTag)
 {
     const auto index = size_t(request);
-    if (index >= std::size(sendListEntries))
+    if (index >= sendList().size())
         return QByteArray();
     MessageFields m;
     m.sequenceNr = sequenceNr;
     m.messageTag = messageTag;
-    m.messageType = sendListEntries[index].messageType;
+    m.messageType = sendList()[index].messageType;
     return composeMessage(m);
+}
+
+QByteArray composeData(int messageType, std::initializer_list<DataValue> values)
+{
+    const MessageType *type = rmcp::messageType(messageType);
+    QByteArray out;
+    if (!type)
+        return out;
+    for (const DataField &d : type->data) {
+        const DataValue *given = nullptr;
+        for (const DataValue &v : values) {
+            if (std::strcmp(v.field, d.name) == 0)
+                given = &v;
+        }
+        const bool variable = d.line == DataLine::Repeated || d.line == DataLine::UserName;
+        if (variable) {
+            if (given)
+                out.append(given->bytes);
+        } else if (given && !given->bytes.isEmpty()) {
+            out.append(given->bytes.left(d.size));
+            out.append(QByteArray(qMax(0, d.size - int(given->bytes.size())), '\0'));
+        } else {
+            appendNumber(out, given ? given->number : d.composeDefault, d.size);
+        }
+    }
+    return out;
+}
+
+std::vector<std::pair<const char *, QByteArray>> dataFields(int messageType, QByteArrayView data)
+{
+    std::vector<std::pair<const char *, QByteArray>> fields;
+    const MessageType *type = rmcp::messageType(messageType);
+    if (!type)
+        return fields;
+    qsizetype pos = 0;
+    int previous = 0;
+    for (const DataField &d : type->data) {
+        qsizetype size = d.size;
+        if (d.line == DataLine::UserName)
+            size = qMin<qsizetype>(previous, data.size() - pos);
+        else if (d.line == DataLine::Repeated)
+            size = (data.size() - pos) / d.size * d.size;
+        if (size > data.size() - pos || (size == 0 && d.size))
+            break;
+        fields.emplace_back(d.name, data.sliced(pos, size).toByteArray());
+        previous = size == 1 ? quint8(data[pos]) : 0;
+        pos += size;
+    }
+    return fields;
 }
 
 QByteArray controlOptionsData(const ControlOptions &o)
 {
-    QByteArray out;
-    appendBe32(out, o.ianaEnterpriseNr);
-    out.append(char(o.specialCommand));
-    appendBe16(out, o.specialCommandParameters);
-    appendBe16(out, o.bootOptions);
-    appendBe16(out, o.oemParameters);
-    return out;
+    return composeData(TypeReset, {{"IANA Enterprise Number", o.ianaEnterpriseNr},
+                                   {"Special Command", o.specialCommand},
+                                   {"Special Command Parameters", o.specialCommandParameters},
+                                   {"Boot Options Bit Mask", o.bootOptions},
+                                   {"OEM Parameters", o.oemParameters}});
 }
 
 QByteArray composeAcknowledge(quint8 sequenceNr, quint8 messageClass, quint8 version, quint8 reserved1)
 {
-    QByteArray out;
-    out.append(char(version));
-    out.append(char(reserved1));
-    out.append(char(sequenceNr));
-    out.append(char(messageClass | AcknowledgeBit));
-    return out;
+    RmcpFields f;
+    f.isAcknowledge = true;
+    f.version = version;
+    f.reserved1 = reserved1;
+    f.sequenceNr = sequenceNr;
+    f.messageClass = messageClass | AcknowledgeBit;
+    return composeFields(f);
 }
 
 QByteArray acknowledgeFor(QByteArrayView datagram, int protocolType)
@@ -100,25 +174,42 @@ QByteArray acknowledgeFor(QByteArrayView datagram, int protocolType)
     const int o = messageOffset(protocolType);
     if (datagram.size() < o + RmcpHeaderSize)
         return QByteArray();
-    const auto at = [&](int i) { return quint8(datagram[o + i]); };
-    return composeAcknowledge(at(2), at(3), at(0), at(1));
+    // The RMCP header as received, with the acknowledge bit set.
+    RmcpFields f;
+    f.isAcknowledge = true;
+    for (const FieldSpec &s : fieldSpecs()) {
+        if (s.part == Part::Message && s.offset < RmcpHeaderSize)
+            f.setNumber(s.id, quint8(datagram[o + s.offset]));
+    }
+    f.messageClass |= AcknowledgeBit;
+    return composeFields(f);
 }
 
 QByteArray composeRspMessage(QByteArrayView message, const RspWrap &wrap)
 {
+    RmcpFields f;
+    f.rspSessionId = wrap.sessionId;
+    f.rspSequenceNumber = wrap.sequenceNumber;
     QByteArray out;
-    appendBe32(out, wrap.sessionId);
-    appendBe32(out, wrap.sequenceNumber);
+    appendPart(out, f, Part::RspHeader, RspHeaderSize);
     out.append(message);
     if (!wrap.trailer)
         return out;
     const int pad = rspPadLength(int(message.size()));
-    out.append(wrap.pad.value_or(QByteArray(pad, '\0')));
-    out.append(char(wrap.padLength.value_or(quint8(pad))));
-    out.append(char(wrap.nextHeader));
-    QByteArray integrity = wrap.integrityData.left(IntegrityDataSize);
-    integrity.append(QByteArray(IntegrityDataSize - integrity.size(), '\0'));
-    out.append(integrity);
+    f.rspPad = wrap.pad.value_or(QByteArray(pad, '\0'));
+    f.rspPadLength = qint8(wrap.padLength.value_or(quint8(pad)));
+    f.rspNextHeader = wrap.nextHeader;
+    f.rspIntegrityData = wrap.integrityData.left(IntegrityDataSize);
+    f.rspIntegrityData.append(QByteArray(IntegrityDataSize - f.rspIntegrityData.size(), '\0'));
+    // In wire order, which is the table's for the trailer.
+    for (const FieldSpec &s : fieldSpecs()) {
+        if (s.part != Part::RspTrailer)
+            continue;
+        if (s.kind == ValueKind::Bytes)
+            out.append(f.bytes(s.id));
+        else
+            appendNumber(out, f.number(s.id), s.size);
+    }
     return out;
 }
 

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "rmcp/rmcpfields.h"
 #include "rmcp/rmcplayout.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <initializer_list>
 #include <optional>
 #include <span>
+#include <utility>
+#include <vector>
 
 namespace velquor::rmcp {
 
@@ -29,8 +33,12 @@ struct MessageFields
 
 // RMCP header + ASF message header + data.
 QByteArray composeMessage(const MessageFields &fields);
+// The same from checked fields, by the field table: RMCP header, ASF
+// message header unless an acknowledge, then the data as it is.
+QByteArray composeFields(const RmcpFields &fields);
 
-// The requests of the send list, in its order.
+// The requests of the send list, in its order (the message types that have
+// an entry in it).
 enum class SendListRequest {
     Reset,
     PowerUp,
@@ -52,6 +60,23 @@ std::optional<SendListEntry> sendListEntry(const QString &label);
 
 // A request of the send list, with no data.
 QByteArray composeRequest(SendListRequest request, quint8 sequenceNr, quint8 messageTag);
+
+// A data section from the values of its fields, by the message type's data
+// fields: a number (big-endian) or bytes (cut or filled with zeros to the
+// field's size; a repeated field or the user name takes them as they are).
+// Fields not given are 0, an IANA Enterprise Number 4542.
+struct DataValue
+{
+    DataValue(const char *name, quint64 value) : field(name), number(value) {}
+    DataValue(const char *name, const QByteArray &value) : field(name), bytes(value) {}
+    const char *field;
+    quint64 number = 0;
+    QByteArray bytes; // wins over number when set
+};
+QByteArray composeData(int messageType, std::initializer_list<DataValue> values = {});
+// A data section cut into its fields by the same table, as far as they are
+// whole: (field name, bytes).
+std::vector<std::pair<const char *, QByteArray>> dataFields(int messageType, QByteArrayView data);
 
 // The 11 optional data bytes of Reset, Power-up and Power Cycle Reset.
 struct ControlOptions

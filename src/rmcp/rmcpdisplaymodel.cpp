@@ -11,30 +11,55 @@ namespace velquor::rmcp {
 
 namespace {
 
-QString hex8(quint8 value) { return QString::asprintf("%02hhx", value); }
+const HexLayout detailViewDump{.label = "%d - %d:", .labelWidth = 15, .groupBytes = 4, .rowSeparator = "\n"};
 
-QString hexBytes(QByteArrayView bytes)
+// Box values: bytes in lower case, numbers and byte arrays in capitals.
+QString boxValue(const RmcpFields &f, const FieldSpec &s)
 {
-    QStringList parts;
-    for (char b : bytes)
-        parts << QString::asprintf("%02hhx", static_cast<unsigned char>(b)).toUpper();
-    return parts.join(QLatin1Char(' '));
+    TextBuffer out;
+    switch (s.kind) {
+    case ValueKind::Byte:
+        out.appendHex(f.number(s.id), 2, false);
+        break;
+    case ValueKind::Word: {
+        char b[4];
+        qToBigEndian(f.number(s.id), b);
+        appendHexRun(out, QByteArrayView(b, 4), true);
+        break;
+    }
+    case ValueKind::Bytes:
+        if (s.part == Part::Data)
+            return displayDataText(f);
+        appendHexRun(out, f.bytes(s.id), true);
+        break;
+    }
+    return out.toString();
 }
 
-QString hex32(quint32 value)
+// Which boxes get a value. An acknowledge has no ASF message header: its
+// boxes stay empty rather than show zeros that are not in the datagram.
+bool shows(const FieldSpec &s, const RmcpFields &f, bool showRsp)
 {
-    char b[4];
-    qToBigEndian(value, b);
-    return hexBytes(QByteArrayView(b, 4));
+    switch (s.part) {
+    case Part::RspHeader:
+        return showRsp;
+    case Part::RspTrailer:
+        return showRsp && f.haveRspTail;
+    case Part::Message:
+        return s.offset < RmcpHeaderSize || !f.isAcknowledge;
+    case Part::Data:
+        return !f.isAcknowledge;
+    }
+    return false;
 }
 
 } // namespace
 
 QString displayDataText(const RmcpFields &f)
 {
-    qsizetype consumed = 0;
-    const QString decoded = decodeDataSection(f.messageType, f.rmcpData, &consumed);
-    QStringList lines = decoded.split(QLatin1Char('\n'));
+    TextBuffer decoded;
+    const qsizetype consumed = writeDataSection(decoded, f.messageType, f.rmcpData);
+    QStringList lines = decoded.toString().split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     for (QString &line : lines) {
@@ -44,39 +69,14 @@ QString displayDataText(const RmcpFields &f)
         line.remove(0, tabs);
     }
     const QByteArrayView rest = QByteArrayView(f.rmcpData).sliced(consumed);
-    if (!rest.isEmpty()) {
-        QString unknown = QStringLiteral("Unkown data:");
-        for (qsizetype i = 0; i < rest.size(); ++i) {
-            if (i % 10 == 0) {
-                const long long start = consumed + i;
-                unknown += QLatin1Char('\n') + padded(QString::asprintf("%lld - %lld:", start, start + 9), 15);
-            }
-            unknown += QString::asprintf(" %02X", unsigned(quint8(rest[i])));
-        }
-        lines << unknown;
-    }
+    if (!rest.isEmpty())
+        lines << hexDumpString(rest, unknownDataView, int(consumed));
     return lines.join(QLatin1Char('\n'));
 }
 
 QString displayHexText(QByteArrayView bytes)
 {
-    QStringList lines;
-    QString line;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const qsizetype column = i % 16;
-        if (column == 0) {
-            if (i > 0)
-                lines << line;
-            line = padded(QString::asprintf("%lld - %lld:", static_cast<long long>(i), static_cast<long long>(i + 15)),
-                          15);
-        } else if (column % 4 == 0) {
-            line += QLatin1Char(' ');
-        }
-        line += QString::asprintf(" %02hhx", static_cast<unsigned char>(bytes[i]));
-    }
-    if (!bytes.isEmpty())
-        lines << line;
-    return lines.join(QLatin1Char('\n'));
+    return hexDumpString(bytes, detailViewDump);
 }
 
 DisplayModel displayModel(const RmcpFields &f, QByteArrayView bytes, int protocolType, const QString &protocolLabel,
@@ -90,42 +90,17 @@ DisplayModel displayModel(const RmcpFields &f, QByteArrayView bytes, int protoco
     m.showRsp = protocolType == ProtocolRmcpRsp;
     m.hexText = displayHexText(bytes);
 
-    for (int i = 0; i < FieldCount; ++i) {
-        m.boxes[size_t(i)].status = f.statuses[size_t(i)].status;
-        m.boxes[size_t(i)].toolTip = f.statuses[size_t(i)].text;
-    }
-    auto set = [&](FieldId id, const QString &value) { m.boxes[size_t(id)].value = value; };
-    set(FieldId::Version, hex8(f.version));
-    set(FieldId::Reserved1, hex8(f.reserved1));
-    set(FieldId::SequenceNr, hex8(f.sequenceNr));
-    set(FieldId::MessageClass, hex8(f.messageClass));
-    // An acknowledge has no ASF message header: its boxes stay empty rather
-    // than show zeros that are not in the datagram.
-    if (!f.isAcknowledge) {
-        set(FieldId::IanaEnterpriseNr, hex32(f.ianaEnterpriseNr));
-        set(FieldId::MessageType, hex8(f.messageType));
-        set(FieldId::MessageTag, hex8(f.messageTag));
-        set(FieldId::Reserved2, hex8(f.reserved2));
-        set(FieldId::DataLength, hex8(f.dataLength));
-        set(FieldId::RmcpData, displayDataText(f));
-        DisplayBox &type = m.boxes[size_t(FieldId::MessageType)];
-        if (type.status == ASF_PACKET_OK)
-            type.toolTip = f.messageTypeName;
-    }
-    if (m.showRsp) {
-        set(FieldId::RspSessionId, hex32(f.rspSessionId));
-        set(FieldId::RspSequenceNumber, hex32(f.rspSequenceNumber));
-        if (f.haveRspTail) {
-            set(FieldId::RspPad, hexBytes(f.rspPad));
-            set(FieldId::RspPadLength, hex8(quint8(f.rspPadLength)));
-            set(FieldId::RspNextHeader, hex8(f.rspNextHeader));
-            set(FieldId::RspIntegrityData, hexBytes(f.rspIntegrityData));
-        } else if (f.rspSessionId != 0) {
-            for (FieldId id : {FieldId::RspPad, FieldId::RspPadLength, FieldId::RspNextHeader,
-                               FieldId::RspIntegrityData}) {
-                m.boxes[size_t(id)].status = ASF_PACKET_ERROR;
-                m.boxes[size_t(id)].toolTip = QStringLiteral("missing or wrong packet size");
-            }
+    for (const FieldSpec &s : fieldSpecs()) {
+        DisplayBox &box = m.boxes[size_t(s.id)];
+        box.status = f.status(s.id).status;
+        box.toolTip = f.status(s.id).text;
+        if (shows(s, f, m.showRsp)) {
+            box.value = boxValue(f, s);
+            if (s.id == FieldId::MessageType && box.status == ASF_PACKET_OK)
+                box.toolTip = f.messageTypeName;
+        } else if (s.part == Part::RspTrailer && m.showRsp && f.rspSessionId != 0) {
+            box.status = ASF_PACKET_ERROR;
+            box.toolTip = QStringLiteral("missing or wrong packet size");
         }
     }
     return m;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/textformat.h"
 #include "rmcp/rmcpfields.h"
 
 #include <QByteArrayView>
@@ -7,27 +8,20 @@
 
 namespace velquor::rmcp {
 
-// "\t" ok, "!\t" warning, "!!\t" error.
-QString statusMarker(int status);
-
-// Field values as the text form writes them, each followed by a tab.
-QString value8Text(quint8 value);       // "0x%02X\t"
-QString value32Text(quint32 value);     // "00 00 11 BE\t"
-QString bytesText(QByteArrayView bytes); // "0D 0E 0A\t"
-
 // The data section of a message type decoded into text-form lines, as far
-// as data holds bytes; consumed tells how many bytes the lines cover.
+// as data holds bytes, by the type's data fields; returns how many bytes the
+// lines cover.
+qsizetype writeDataSection(TextBuffer &out, int messageType, QByteArrayView data);
 QString decodeDataSection(int messageType, QByteArrayView data, qsizetype *consumed);
 
-// "Unkown data:" and the bytes in rows of ten; first is the offset of rest
-// in the data section.
-QString unknownDataText(QByteArrayView rest, qsizetype first);
-
-// " Packet Hex Dump (size %d):" and sixteen bytes a row.
-QString packetHexDumpText(QByteArrayView bytes);
+// Undecoded data bytes in rows of ten, the text form's and the detail
+// view's; first is the offset of the first in the data section.
+extern const HexLayout unknownDataText;
+extern const HexLayout unknownDataView;
 
 // The whole text form of a record: header fields with their status, the
 // decoded data section, undecoded data and the hex dump.
+void writeTextForm(TextBuffer &out, const RmcpFields &fields, QByteArrayView bytes, int protocolType);
 QString textForm(const RmcpFields &fields, QByteArrayView bytes, int protocolType);
 
 } // namespace velquor::rmcp

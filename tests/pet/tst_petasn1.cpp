@@ -24,7 +24,7 @@ QString read(int reader, const QByteArray &bytes, int &pos, ReadOptions options)
     std::vector<uchar> buffer(bytes.begin(), bytes.end());
     const uchar *d = buffer.empty() ? nullptr : buffer.data();
     const int n = int(buffer.size());
-    QString text = QStringLiteral("keep");
+    QByteArray text = "keep";
     bool ok = true;
     switch (reader) {
     case Integer: return QString::number(readInteger(d, pos, n, options));
@@ -34,7 +34,7 @@ QString read(int reader, const QByteArray &bytes, int &pos, ReadOptions options)
     case IpAddress: ok = readIpAddress(d, pos, n, text, options); break;
     case ObjectId: ok = readObjectIdentifier(d, pos, n, text, options); break;
     }
-    return ok ? text : QLatin1Char('!') + text;
+    return QString::fromLatin1(ok ? text : '!' + text);
 }
 
 } // namespace

@@ -61,9 +61,9 @@ private slots:
         // Its minimal encodings (a two-byte time stamp, a three-byte specific
         // trap) are read as well as ours.
         const velquor::pet::PetTrap decoded = received->decode();
-        QCOMPARE(decoded.specificTrapValue, 0x00076F01u);
-        QCOMPARE(decoded.timeTicks, 300u);
-        QCOMPARE(received->data().mid(decoded.petStart, decoded.octetLength), trap.petData);
+        QCOMPARE(decoded.value(pettest::Element::SpecificTrap), 0x00076F01u);
+        QCOMPARE(decoded.value(pettest::Element::TimeStamp), 300u);
+        QCOMPARE(received->data().mid(decoded.petStart, decoded.octetLength()), trap.petData);
         QCOMPARE(received->sequenceNumber(), 4711u);
     }
 };

@@ -8,8 +8,6 @@
 #include <QtTest>
 
 using namespace pettest;
-using velquor::Row;
-using velquor::RowMark;
 
 namespace {
 
@@ -21,27 +19,9 @@ std::unique_ptr<ASF_PET_Packet> checked(const QByteArray &bytes, bool expanded =
     return packet;
 }
 
-QString markText(RowMark mark)
-{
-    return mark == RowMark::Error ? QStringLiteral("E") : mark == RowMark::Warning ? QStringLiteral("W") : QString();
-}
-
-// One line per row in display order: depth, name, value, data, info, marks, open.
-void flatten(const std::vector<std::unique_ptr<Row>> &rows, int depth, QStringList &out)
-{
-    for (const auto &row : rows) {
-        out << QStringLiteral("%1%2|%3|%4|%5|%6%7%8")
-                   .arg(QString(depth, QLatin1Char(' ')), row->name, row->value, row->data, row->info,
-                        markText(row->nameMark), markText(row->mark), row->open ? QStringLiteral("+") : QString());
-        flatten(row->children, depth + 1, out);
-    }
-}
-
 QStringList flat(const ASF_PET_Packet &packet)
 {
-    QStringList out;
-    flatten(packet.rowTree().top(), 0, out);
-    return out;
+    return velquor::test::treeLines(packet.rowTree());
 }
 
 // Every finding the text form shows in line, with OEM records and one byte
@@ -72,71 +52,20 @@ class TestPetPresentation : public QObject
     Q_OBJECT
 
 private slots:
-    void textFormOfAGoodTrap()
-    {
-        auto packet = checked(validTrap());
-        packet->setRetransmissionCount(2);
-        QCOMPARE(packet->textForm(),
-                 QStringLiteral("  PLATFORM EVENT TRAP\n"
-                                "\tMisc\n"
-                                "\t\tReceived packet size 112\n"
-                                "\t\tIndicated packet size 112\n"
-                                "\t\tretransmission # 2\n"
-                                "\t\tSNMP Version\t1\n"
-                                "\t\tSNMP Community\tpublic\n"
-                                "\t\tSNMP PDU Type\t0xA4 0x61\n"
-                                "\t\tSNMP Enterprise\t1.3.6.1.4.1.3183.1.1\n"
-                                "\t\tSNMP Agent address\t192.168.0.1\n"
-                                "\tClient address\t192.168.0.1\n"
-                                "\tTrap Type \tEnterprise Specific (6)\n"
-                                "\tSpecific trap type\t0x00076F01\n"
-                                "\t\tEvent Sensor Type\tProcessor\t0x07\n"
-                                "\t\tEvent Type\t\tSensor-specific\t0x6F\n"
-                                "\t\tEvent Offset\t\t0x01\n"
-                                "\t\t\tAssertion Event\t\t0x01\n"
-                                "\t\t\tThermal Trip\t0x01\n"
-                                "\tTimestamp\t300\n"
-                                "\tObject identifier\t1.3.6.1.4.1.3183.1.1.1\n"
-                                "\tOCTET STRING\t47 octets\n"
-                                "\t\tGUID\t01020304 05060708 090a0b0c 0d0e0f10\n"
-                                "\t\tSequence # / Cookie\t7\t0x0007\n"
-                                "\t\tLocal Timestamp\t66051\t0x00010203\n"
-                                "\t\tUTC Offset\t0\t0x0000\n"
-                                "\t\tTrap Source Type\tASF 1.0\t0x68\n"
-                                "\t\tEvent Source Type\tASF 1.0\t0x68\n"
-                                "\t\tEvent Severity\tCritical Condition\t0x10\n"
-                                "\t\tSensor Device\t1\t0x01\n"
-                                "\t\tSensor Number\t2\t0x02\n"
-                                "\t\tEntity\tSystem Board\t0x07\n"
-                                "\t\tEntity Instance\t1\t0x01\n"
-                                "\t\tEvent Data\tA1A2A3A4 A5A6A7A8\n"
-                                "\t\tLanguage Code\tEnglish (en)\t0x19\n"
-                                "\t\tManufacturer ID\t3183\t0x00000C6F\n"
-                                "\t\tSystem ID\t258\t0x0102\n"
-                                "\t\tOEM Custom Fields\n"
-                                " Packet Hex Dump (size 112):\n ----"
-                                "\n    0 - 15:    30 6e 02 01  00 04 06 70  75 62 6c 69  63 a4 61 06"
-                                "\n    16 - 31:   09 2b 06 01  04 01 98 6f  01 01 40 04  c0 a8 00 01"
-                                "\n    32 - 47:   02 01 06 02  04 00 07 6f  01 43 04 00  00 01 2c 30"
-                                "\n    48 - 63:   3f 30 3d 06  0a 2b 06 01  04 01 98 6f  01 01 01 04"
-                                "\n    64 - 79:   2f 01 02 03  04 05 06 07  08 09 0a 0b  0c 0d 0e 0f"
-                                "\n    80 - 95:   10 00 07 00  01 02 03 00  00 68 68 10  01 02 07 01"
-                                "\n    96 - 111:  a1 a2 a3 a4  a5 a6 a7 a8  19 00 00 0c  6f 01 02 c1"
-                                "\n ----\n"));
-    }
-
-    // Finding lines, the pieces without line feed, OEM records, unknown data.
+    // Finding lines, the pieces without line feed, OEM records, unknown data,
+    // the hex dump.
     void textFormOfABadTrap()
     {
-        const QString text = checked(badTrap())->textForm();
-        QCOMPARE(text.left(text.indexOf(QLatin1String(" Packet Hex Dump"))),
+        auto packet = checked(badTrap());
+        packet->setRetransmissionCount(2);
+        QCOMPARE(packet->textForm(),
                  QStringLiteral("!!error: byte 0 wrong sequence 0x31 expected 0x30\n"
                                 "  PLATFORM EVENT TRAP\n"
                                 "\tMisc\n"
                                 "\t\tReceived packet size 105\n"
                                 "!!\t\t\t  error: wrong length: packet size 105 != indicated 5 (+2)\n"
                                 "\t\tIndicated packet size 105\n"
-                                "\t\tretransmission # 0\n"
+                                "\t\tretransmission # 2\n"
                                 "\t\tSNMP Version\t1\n"
                                 "\t\tSNMP Community\tpublic\n"
                                 "\t\tSNMP PDU Type\t0xA0 0x22\n"
@@ -184,7 +113,16 @@ private slots:
                                 "\t\tOEM Custom Fields\n"
                                 "\t\t\tType: 01 Length: 3\n\t\t0xAA 0xBB 0xCC\n"
                                 "\t\t\tType: 00 Length: 2\n\t\t0xDD 0xDD\n"
-                                "!\tUnkown Data\tsize 1\t\t104: 00\n"));
+                                "!\tUnkown Data\tsize 1\t\t104: 00\n"
+                                " Packet Hex Dump (size 105):\n ----"
+                                "\n    0 - 15:    31 05 02 01  00 04 06 70  75 62 6c 69  63 a0 22 06"
+                                "\n    16 - 31:   02 2b 06 40  04 c0 a8 00  01 02 01 01  02 04 00 07"
+                                "\n    32 - 47:   75 80 43 04  00 00 01 2c  30 3f 30 3d  06 02 2b 07"
+                                "\n    48 - 63:   04 37 01 02  03 04 05 06  07 08 09 0a  0b 0c 0d 0e"
+                                "\n    64 - 79:   0f 10 00 00  00 00 00 00  ff ff 80 80  03 ff 00 30"
+                                "\n    80 - 95:   00 a1 a2 a3  a4 a5 a6 a7  a8 80 00 00  0c 6f 01 02"
+                                "\n    96 - 111:  43 aa bb cc  02 dd dd c1  00"
+                                "\n ----\n"));
     }
 
     void treeOfAGoodTrap()

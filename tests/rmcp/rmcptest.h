@@ -5,13 +5,14 @@
 
 #include "rmcp/rmcpcheck.h"
 #include "rmcp/rmcplayout.h"
+#include "support/testdata.h"
 
 #include <QByteArray>
 #include <QtEndian>
 
 namespace rmcptest {
 
-inline QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
+using velquor::test::hex;
 
 // Sequence number 5, the given type and tag, Data Length = size of data.
 inline QByteArray message(quint8 type, const QByteArray &data = {}, quint8 tag = 7)

@@ -2,6 +2,7 @@
 // put on the wire is what others see, and what our own checks accept.
 
 #include "support/pcapwriter.h"
+#include "support/testdata.h"
 #include "rmcp/rmcpcheck.h"
 #include "rmcp/rmcpcompose.h"
 #include "rmcp/rmcptables.h"
@@ -16,7 +17,7 @@ using namespace velquor::rmcp;
 
 namespace {
 
-QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
+using velquor::test::hex;
 
 struct Sample
 {

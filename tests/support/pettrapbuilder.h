@@ -3,6 +3,7 @@
 // Builder of PET traps for the tests and benchmarks.
 
 #include "pet/pettrap.h"
+#include "support/testdata.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -11,7 +12,7 @@ namespace pettest {
 
 using velquor::pet::Element;
 
-inline QByteArray hex(const char *digits) { return QByteArray::fromHex(QByteArray(digits)); }
+using velquor::test::hex;
 
 // BER element with a short-form length.
 inline QByteArray tlv(quint8 tag, const QByteArray &contents)

@@ -2,6 +2,7 @@
 // file with retransmissions and expiry.
 
 #include "pet/asfpetpacket.h"
+#include "pet/petcompose.h"
 #include "core/logfileformat.h"
 #include "support/pcapwriter.h"
 #include "support/pettrapbuilder.h"
@@ -64,6 +65,14 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::newRow("good trap") << validTrap() << 0;
         QTest::newRow("warning") << trapWithSequence(0) << 1;
+        // Latin-1 and a zero byte from the datagram in the info and the text
+        // (the failed name read shows the community).
+        velquor::pet::TrapValues odd = velquor::pet::alertTrap(3);
+        odd.setText(Element::Community, QByteArray("p\xe9\0b\xff", 5));
+        velquor::pet::TrapFaults faults;
+        faults.tag[size_t(Element::Enterprise)] = 0x04;
+        faults.tag[size_t(Element::Name)] = 0x04;
+        QTest::newRow("community of any bytes") << velquor::pet::composePetTrap(odd, faults) << 2;
     }
     void blockAsTheLogSavesIt()
     {
@@ -74,6 +83,22 @@ private slots:
         packet.setData(bytes, int(bytes.size()));
         const auto row = velquor::logRowTexts(1, QStringLiteral("PET"), 0, 0, packet.info());
         QCOMPARE(run.out, velquor::logfile::block(row, packet.textForm()));
+    }
+
+    // The trace only with --trace, and then the reader failures with the findings.
+    void trace()
+    {
+        const QString trap = QString::fromLatin1(trapWithSequence(0).left(60).toHex());
+        const Run quiet = check({QStringLiteral("--pet"), QStringLiteral("--hex"), trap});
+        const Run traced = check({QStringLiteral("--pet"), QStringLiteral("--hex"), trap, QStringLiteral("--trace")});
+        QCOMPARE(quiet.err, QString());
+        QCOMPARE(traced.out, quiet.out);
+        QVERIFY2(traced.err.startsWith(QLatin1String("\n--------------------------------------\n"
+                                                      "PET  - Incomming data (60 bytes) time: 00:00:00:000 -\n"
+                                                      "\n0 - 15:       30 6e 02 01  00 04 06 70")),
+                 qPrintable(traced.err));
+        QVERIFY2(traced.err.contains(QLatin1String("\terror: asn1: data underrun\n\tError:   error: trap ends after")),
+                 qPrintable(traced.err));
     }
 
     void usageErrors_data()

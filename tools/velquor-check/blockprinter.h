@@ -1,6 +1,7 @@
 #pragma once
 
 #include "checker.h"
+#include "core/textformat.h"
 
 #include <cstdio>
 
@@ -11,7 +12,7 @@ namespace velquor {
 class BlockPrinter : public RecordSink
 {
 public:
-    explicit BlockPrinter(FILE *out) : m_out(out) {}
+    explicit BlockPrinter(FILE *out);
     void record(std::unique_ptr<ASF_Packet> packet) override;
 
     int worstStatus() const { return m_worst; }
@@ -19,6 +20,7 @@ public:
 
 private:
     FILE *m_out;
+    TextBuffer m_block; // one block at a time, its storage kept
     quint32 m_count = 0;
     int m_worst = 1;
 };

@@ -5,12 +5,14 @@
 #include "capture.h"
 #include "checker.h"
 #include "core/hextext.h"
+#include "core/trace.h"
 #include "rmcp/rmcplayout.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QStringList>
 #include <cstdio>
+#include <unistd.h>
 
 using namespace velquor;
 
@@ -105,6 +107,12 @@ int main(int argc, char **argv)
         return usageError(QStringLiteral("choose one of --pet, --rmcp, --rsp"));
     if (haveHex == !file.isEmpty())
         return usageError(QStringLiteral("give either --hex HEX or a capture file"));
+    // Without --trace nothing may spend time on trace texts; blocks for a
+    // file or a pipe go out through a large buffer.
+    setTraceEnabled(g_trace);
+    static char outputBuffer[1 << 20];
+    if (!isatty(fileno(stdout)))
+        std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
     BlockPrinter printer(stdout);
     std::unique_ptr<DatagramChecker> checker = protocol == QLatin1String("pet") ? makePetChecker(printer)
         : makeRmcpChecker(printer, protocol == QLatin1String("rsp") ? rmcp::ProtocolRmcpRsp : rmcp::ProtocolRmcp);

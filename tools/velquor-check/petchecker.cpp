@@ -35,7 +35,8 @@ public:
         auto packet = std::make_unique<ASF_PET_Packet>(0);
         packet->setDirection(ASF_Packet::Received);
         packet->setTimestamp(ms);
-        trace(pet::incomingTraceText(bytes, int(bytes.size()), ms));
+        if (traceEnabled())
+            trace(pet::incomingTraceText(bytes, int(bytes.size()), ms));
         packet->setData(bytes, int(bytes.size()));
         const pet::TrapFacts facts{ms, packet->data(), packet->sequenceNumber(), packet->isHeartbeat()};
         int retransmissions = packet->retransmissionCount();
