@@ -59,7 +59,7 @@ def trap(pdu_type=0xA4, specific=0x00076F01, generic=6, pet_tail=b"\xc1", pet_fi
 def pet_bases():
     fixed = bytearray(PET_FIXED)
     heartbeat = bytearray(PET_FIXED)
-    heartbeat[36] = 0x17  # entity: system chassis
+    heartbeat[29] = 0x17  # entity: system chassis
     bases = [
         trap(),
         trap(specific=0x00256F00, pet_fixed=bytes(heartbeat)),
@@ -75,7 +75,7 @@ def pet_bases():
     ]
     # Every code of the coded fields once.
     for offset, values in ((24, range(0, 256, 7)), (25, range(0, 256, 5)), (26, (0, 1, 2, 4, 8, 16, 32, 64, 3)),
-                           (36, range(0, 0x40)), (37, (0, 1, 0x80)), (46 - 5, range(0, 256, 11))):
+                           (29, range(0, 0x40)), (30, (0, 1, 0x80)), (39, range(0, 256, 11))):
         for v in values:
             f = bytearray(fixed)
             f[offset] = v
