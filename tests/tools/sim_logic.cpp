@@ -8,10 +8,10 @@
 #include "core/packetlogmodel.h"
 #include "core/trace.h"
 #include "pet/asfpethandler.h"
-#include "rmcp/rmcpcheck.h"
 #include "rmcp/rmcpcompose.h"
 #include "rmcp/rmcptables.h"
 #include "sim/managedclientsim.h"
+#include "tools/simtest.h"
 
 #include <QtTest>
 
@@ -21,18 +21,9 @@ using namespace velquor::sim;
 
 namespace {
 
-// The answers as hex, each followed by what the workbench's check says
-// when it finds something.
 QStringList judged(const std::vector<Outgoing> &answers)
 {
-    QStringList out;
-    for (const Outgoing &a : answers) {
-        RmcpFields f;
-        PacketFindings findings;
-        const bool ok = checkMessage(a.bytes, ProtocolRmcp, f, findings);
-        out << QString::fromLatin1(a.bytes.toHex()) + (ok && findings.info() == f.messageTypeName + '\t' ? QString() : " " + findings.info());
-    }
-    return out;
+    return simtest::judged(answers, [](const Outgoing &o) { return o.bytes; });
 }
 
 QByteArray request(SendListRequest r, quint8 sequenceNr = 7, quint8 tag = 9)
