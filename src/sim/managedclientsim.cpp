@@ -84,7 +84,9 @@ void ManagedClientSim::sendAnswers(const std::vector<Outgoing> &answers, const Q
     std::map<int, std::vector<Outgoing>> byDelay;
     for (const Outgoing &o : answers)
         byDelay[o.delayMs].push_back(o);
-    for (auto &[delay, group] : byDelay) {
+    for (const auto &entry : byDelay) {
+        const int delay = entry.first;
+        const std::vector<Outgoing> &group = entry.second;
         if (delay == 0) {
             for (const Outgoing &o : group)
                 send(m_rmcpSocket.get(), o.bytes, to, port, "RMCP", o.description);
