@@ -39,7 +39,8 @@ void ManagedClientSim::stop()
 {
     m_trapTimer->stop();
     m_traps.reset();
-    m_rmcpSocket.reset();
+    m_rmcpSocket.reset(); // and with it the late answers waiting
+    m_lateWaiting = 0;
     m_trapSocket.reset();
 }
 
@@ -92,8 +93,16 @@ void ManagedClientSim::sendAnswers(const std::vector<Outgoing> &answers, const Q
                 send(m_rmcpSocket.get(), o.bytes, to, port, "RMCP", o.description);
             continue;
         }
+        // A flood of requests must not pile up late answers without bound.
+        if (m_lateWaiting >= MaxLateAnswers) {
+            for (const Outgoing &o : group)
+                line("not sent (too many late answers waiting)", to, port, "RMCP", o.description, o.bytes);
+            continue;
+        }
+        ++m_lateWaiting;
         // Late answers leave by the socket they came for; a stop drops them.
-        QTimer::singleShot(delay, m_rmcpSocket.get(), [this, socket = m_rmcpSocket.get(), group, to, port] {
+        QTimer::singleShot(delay, Qt::PreciseTimer, m_rmcpSocket.get(), [this, socket = m_rmcpSocket.get(), group, to, port] {
+            --m_lateWaiting;
             for (const Outgoing &o : group)
                 send(socket, o.bytes, to, port, "RMCP", o.description);
         });

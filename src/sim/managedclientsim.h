@@ -43,6 +43,9 @@ public:
     quint64 datagramsReceived() const { return m_received; }
     quint64 datagramsSent() const { return m_sent; }
 
+    // Late answers waiting at most; beyond, answers are dropped.
+    static constexpr int MaxLateAnswers = 100000;
+
 public slots:
     // Sends the traps due by the clock, then waits for the next one.
     void pollTraps();
@@ -73,6 +76,7 @@ private:
     std::vector<ReceivedDatagram> m_batch;
     quint64 m_received = 0;
     quint64 m_sent = 0;
+    int m_lateWaiting = 0;
 };
 
 } // namespace velquor::sim

@@ -65,15 +65,18 @@ void TrapSchedule::startAlert(quint64 at)
 
 void TrapSchedule::addAlert(quint32 now)
 {
-    startAlert(extend(now));
+    if (m_pending.size() < MaxPending) // a burst of requests adds no more
+        startAlert(extend(now));
 }
 
 std::vector<TrapSend> TrapSchedule::due(quint32 now)
 {
     const quint64 t = extend(now);
     // Numbers are given out in time order, alerts before a heartbeat due at
-    // the same moment.
-    for (;;) {
+    // the same moment. Sends waiting are bounded: with MaxPending of them
+    // (many alerts started faster than their copies leave) the next trap
+    // waits for room, so no setting piles traps up in memory.
+    while (m_pending.size() < MaxPending) {
         const bool alert = m_alertsStarted < m_config.alerts && m_nextAlert <= t;
         const bool heartbeat = m_config.heartbeatIntervalMs > 0 && m_nextHeartbeat <= t;
         if (alert && (!heartbeat || m_nextAlert <= m_nextHeartbeat)) {
@@ -90,7 +93,7 @@ std::vector<TrapSend> TrapSchedule::due(quint32 now)
         }
     }
     std::vector<TrapSend> out;
-    while (!m_pending.empty() && m_pending.begin()->first <= t) {
+    while (!m_pending.empty() && m_pending.begin()->first <= t && out.size() < MaxBatch) {
         out.push_back(std::move(m_pending.begin()->second));
         m_pending.erase(m_pending.begin());
     }
@@ -104,10 +107,12 @@ std::optional<quint32> TrapSchedule::msUntilNext(quint32 now)
     const auto consider = [&](quint64 at) { next = next ? qMin(*next, at) : at; };
     if (!m_pending.empty())
         consider(m_pending.begin()->first);
-    if (m_alertsStarted < m_config.alerts)
-        consider(m_nextAlert);
-    if (m_config.heartbeatIntervalMs > 0)
-        consider(m_nextHeartbeat);
+    if (m_pending.size() < MaxPending) {
+        if (m_alertsStarted < m_config.alerts)
+            consider(m_nextAlert);
+        if (m_config.heartbeatIntervalMs > 0)
+            consider(m_nextHeartbeat);
+    }
     if (!next)
         return std::nullopt;
     return quint32(qMin<quint64>(*next > t ? *next - t : 0, 0x7FFFFFFF));

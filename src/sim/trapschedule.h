@@ -30,13 +30,17 @@ class TrapSchedule
 public:
     TrapSchedule(const TrapConfig &config, quint32 start);
 
-    // Every trap due at or before now (the clock's milliseconds), in order.
+    // The traps due at or before now (the clock's milliseconds), in order,
+    // at most MaxBatch of them; msUntilNext() is then 0 while more are due.
     std::vector<TrapSend> due(quint32 now);
     // Milliseconds from now until the next trap is due; none when no trap
     // will be.
     std::optional<quint32> msUntilNext(quint32 now);
     // One more alert, its first send at now.
     void addAlert(quint32 now);
+
+    static constexpr size_t MaxBatch = 1024;
+    static constexpr size_t MaxPending = 4096;
 
 private:
     quint64 extend(quint32 now);

@@ -23,12 +23,10 @@ namespace {
 
 QStringList judged(const std::vector<Outgoing> &answers)
 {
-    return simtest::judged(answers, [](const Outgoing &o) { return o.bytes; });
-}
-
-QByteArray request(SendListRequest r, quint8 sequenceNr = 7, quint8 tag = 9)
-{
-    return composeRequest(r, sequenceNr, tag);
+    QList<QByteArray> bytes;
+    for (const Outgoing &o : answers)
+        bytes << o.bytes;
+    return simtest::judged(bytes);
 }
 
 } // namespace
@@ -40,47 +38,23 @@ class TestVelquorSimLogic : public QObject
 private slots:
     void initTestCase() { setTraceEnabled(false); }
 
-    // Every request of the send list: the acknowledge (06 00 07 86 for a
-    // request numbered 7), and the response with the request's tag and the
-    // simulator's own numbers, clean by the workbench's check.
-    void answersEveryRequest()
-    {
-        RmcpResponder sim;
-        const QString ack = QStringLiteral("06000786");
-        QCOMPARE(judged(sim.receive(request(SendListRequest::PresencePing))),
-                 QStringList({ack, "06000006000011be40090010000011be000000000100000000000000"}));
-        QCOMPARE(judged(sim.receive(request(SendListRequest::CapabilitiesRequest))),
-                 QStringList({ack, "06000106000011be41090010000011be00000000001ff00000000000"}));
-        QCOMPARE(judged(sim.receive(request(SendListRequest::SystemStateRequest, 255, 3))),
-                 QStringList({"06000206000011be4203000400000000"}));
-        for (SendListRequest control : {SendListRequest::Reset, SendListRequest::PowerUp,
-                                        SendListRequest::UnconditionalPowerDown, SendListRequest::PowerCycleReset})
-            QCOMPARE(judged(sim.receive(request(control))), QStringList({ack}));
-        // Control requests with their 11 option bytes are taken too.
-        QCOMPARE(judged(sim.receive(composeMessage({.sequenceNr = 1, .messageType = TypePowerCycleReset,
-                                                    .dataLength = 11, .data = controlOptionsData({})}))),
-                 QStringList({"06000186"}));
-    }
-
+    // Control requests (the last with its 11 option bytes) and the system
+    // state that System State Response reports after each.
     void controlRequestsChangeTheSystemState()
     {
         RmcpResponder sim;
-        const auto state = [&] {
-            const std::vector<Outgoing> a = sim.receive(request(SendListRequest::SystemStateRequest, 255, 1));
-            return a.size() == 1 ? int(quint8(a[0].bytes[12])) : -1;
-        };
-        const auto send = [&](SendListRequest r) {
-            sim.receive(request(r, 255, 255));
-            return state();
-        };
-        QCOMPARE(state(), 0);
-        QCOMPARE(send(SendListRequest::UnconditionalPowerDown), 5);
-        QCOMPARE(send(SendListRequest::Reset), 5); // a reset does not switch it on
-        QCOMPARE(send(SendListRequest::PowerUp), 0);
-        QCOMPARE(send(SendListRequest::UnconditionalPowerDown), 5);
-        QCOMPARE(send(SendListRequest::PowerCycleReset), 0);
+        QList<int> states;
+        for (SendListRequest r : {SendListRequest::UnconditionalPowerDown, SendListRequest::Reset, SendListRequest::PowerUp,
+                                  SendListRequest::UnconditionalPowerDown}) {
+            QCOMPARE(judged(sim.receive(composeRequest(r, 4, 255))), QStringList{"06000486"});
+            states << sim.systemState();
+        }
+        sim.receive(composeMessage({.messageType = TypePowerCycleReset, .dataLength = 11, .data = controlOptionsData({})}));
+        const std::vector<Outgoing> state = sim.receive(composeRequest(SendListRequest::SystemStateRequest, 255, 1));
+        QCOMPARE(judged(state), QStringList{"06000006000011be4201000400000000"});
+        QCOMPARE(states, QList<int>({5, 5, 0, 5})); // a reset does not switch a system on
         RmcpResponder sleeping(ResponderConfig{.systemState = 3});
-        sleeping.receive(request(SendListRequest::Reset));
+        sleeping.receive(composeRequest(SendListRequest::Reset, 255, 255));
         QCOMPARE(sleeping.systemState(), quint8(0));
     }
 
@@ -92,15 +66,11 @@ private slots:
         QTest::addColumn<QStringList>("answers");
         const QStringList none, ackOnly{"06000586"};
         QTest::newRow("console's acknowledge") << QByteArray::fromHex("06000586") << none;
-        QTest::newRow("too short") << QByteArray::fromHex("060005") << none;
         QTest::newRow("version 5") << QByteArray::fromHex("05000506000011be80070000") << none;
         QTest::newRow("IPMI class") << QByteArray::fromHex("06000507000011be80070000") << none;
         QTest::newRow("no ack, no response wanted") << QByteArray::fromHex("0600ff06000011be80ff0000") << none;
-        QTest::newRow("RMCP header only") << QByteArray::fromHex("06000506") << ackOnly;
         QTest::newRow("IANA 4543") << QByteArray::fromHex("06000506000011bf80070000") << ackOnly;
         QTest::newRow("Data Length 1, no data") << QByteArray::fromHex("06000506000011be80070001") << ackOnly;
-        QTest::newRow("ping with data") << QByteArray::fromHex("06000506000011be8007000100") << ackOnly;
-        QTest::newRow("response") << QByteArray::fromHex("06000506000011be4207000400000000") << ackOnly;
         QTest::newRow("Open Session Request") << composeMessage({.sequenceNr = 5, .messageType = TypeOpenSessionRequest,
                                                                  .messageTag = 7, .dataLength = 20, .data = QByteArray(20, 0)})
                                               << ackOnly;
@@ -165,24 +135,18 @@ private slots:
         }
         PacketLogModel *log = pet.logger()->model();
         QString infos;
-        int worst = ASF_PACKET_OK, traps = 0, heartbeats = 0;
+        int worst = ASF_PACKET_OK;
         for (int row = 0; row < log->size(); ++row) {
-            const QString info = log->rowTexts(row).info;
-            infos += info + '\n';
+            infos += log->rowTexts(row).info + '\n';
             worst = qMin(worst, log->rowStatus(row));
-            traps += log->rowTexts(row).protocol == QLatin1String("PET");
-            heartbeats += info.startsWith(QLatin1String("Heartbeat"));
         }
         QFETCH(QString, finding);
         QTEST(worst, "status");
-        if (finding.isEmpty()) {
-            // Five heartbeats, two alerts sent three times each, nothing else.
+        QVERIFY2(infos.contains(finding), qPrintable(infos));
+        if (finding.isEmpty()) { // five heartbeats, two alerts sent three times each, nothing else
+            QCOMPARE(log->size(), 11);
+            QCOMPARE(infos.count(QStringLiteral("Heartbeat\n")), 5);
             QCOMPARE(infos.count(QStringLiteral("retransmission (2) for packet received at ")), 2);
-            QCOMPARE(heartbeats, 5);
-            QCOMPARE(traps, log->size());
-            QCOMPARE(traps, 11);
-        } else {
-            QVERIFY2(infos.contains(finding), qPrintable(infos));
         }
     }
 };

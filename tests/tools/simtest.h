@@ -4,7 +4,6 @@
 
 #include "core/packetstatus.h"
 #include "rmcp/rmcpcheck.h"
-#include "rmcp/rmcplayout.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -12,17 +11,14 @@
 namespace simtest {
 
 // Each answer as hex, followed by the check's info when it finds something.
-template<typename Answers, typename Bytes>
-QStringList judged(const Answers &answers, Bytes bytesOf)
+inline QStringList judged(const QList<QByteArray> &answers)
 {
     QStringList out;
-    for (const auto &answer : answers) {
-        const QByteArray bytes = bytesOf(answer);
+    for (const QByteArray &bytes : answers) {
         velquor::rmcp::RmcpFields f;
         velquor::PacketFindings findings;
-        const bool ok = velquor::rmcp::checkMessage(bytes, velquor::rmcp::ProtocolRmcp, f, findings);
-        const bool clean = ok && findings.info() == f.messageTypeName + QLatin1Char('\t');
-        out << QString::fromLatin1(bytes.toHex()) + (clean ? QString() : QLatin1Char(' ') + findings.info());
+        const bool clean = velquor::rmcp::checkMessage(bytes, 3, f, findings) && findings.info() == f.messageTypeName + '\t';
+        out << QString::fromLatin1(bytes.toHex()) + (clean ? QString() : ' ' + findings.info());
     }
     return out;
 }
