@@ -1,5 +1,4 @@
-// velquor-sim's logic in process: the RMCP/ASF answers judged by the
-// workbench's own check, the simulated system state, what it passes over;
+// velquor-sim's logic in process: what its RMCP/ASF side passes over;
 // its traps read by the PET listener over the in-memory network on a manual
 // clock, correct and with each trap fault.
 
@@ -37,26 +36,6 @@ class TestVelquorSimLogic : public QObject
 
 private slots:
     void initTestCase() { setTraceEnabled(false); }
-
-    // Control requests (the last with its 11 option bytes) and the system
-    // state that System State Response reports after each.
-    void controlRequestsChangeTheSystemState()
-    {
-        RmcpResponder sim;
-        QList<int> states;
-        for (SendListRequest r : {SendListRequest::UnconditionalPowerDown, SendListRequest::Reset, SendListRequest::PowerUp,
-                                  SendListRequest::UnconditionalPowerDown}) {
-            QCOMPARE(judged(sim.receive(composeRequest(r, 4, 255))), QStringList{"06000486"});
-            states << sim.systemState();
-        }
-        sim.receive(composeMessage({.messageType = TypePowerCycleReset, .dataLength = 11, .data = controlOptionsData({})}));
-        const std::vector<Outgoing> state = sim.receive(composeRequest(SendListRequest::SystemStateRequest, 255, 1));
-        QCOMPARE(judged(state), QStringList{"06000006000011be4201000400000000"});
-        QCOMPARE(states, QList<int>({5, 5, 0, 5})); // a reset does not switch a system on
-        RmcpResponder sleeping(ResponderConfig{.systemState = 3});
-        sleeping.receive(composeRequest(SendListRequest::Reset, 255, 255));
-        QCOMPARE(sleeping.systemState(), quint8(0));
-    }
 
     // What is no request to answer: nothing, or only the acknowledge when
     // the RMCP header is good but the ASF part is not whole.

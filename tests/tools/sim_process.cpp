@@ -87,8 +87,9 @@ private slots:
         QVERIFY(holder.bind(QHostAddress::LocalHost, 0, QUdpSocket::DontShareAddress));
     }
 
-    // Every request of the send list, the console's acknowledge and the
-    // system state after a power-down; the verbose lines; SIGINT ends it.
+    // Every request of the send list, the console's acknowledge, the system
+    // state after control requests (one with its 11 option bytes); the
+    // verbose lines; SIGINT ends it.
     void answersOverLoopback()
     {
         Sim sim({"--verbose"});
@@ -98,15 +99,21 @@ private slots:
         QCOMPARE(exchange(console, sim.port, "06000086"), QStringList()); // the console's acknowledge
         QCOMPARE(exchange(console, sim.port, "06000806000011be81090000"),
                  QStringList({"06000886", "06000106000011be41090010000011be00000000001ff00000000000"}));
-        for (const char *control : {"06000006000011be10ff0000", "06000006000011be11ff0000", "06000006000011be13ff0000",
-                                    "06000006000011be12ff0000"})
-            QCOMPARE(exchange(console, sim.port, control), QStringList{"06000086"});
-        QCOMPARE(exchange(console, sim.port, "0600ff06000011be82020000"), QStringList({"06000206000011be4202000405000000"}));
+        const auto state = [&](const char *control) {
+            exchange(console, sim.port, control);
+            return exchange(console, sim.port, "0600ff06000011be82020000").value(0).mid(24, 2);
+        };
+        QCOMPARE(exchange(console, sim.port, "06000006000011be10ff0000"), QStringList{"06000086"}); // Reset
+        QCOMPARE(state("0600ff06000011be12ff0000"), "05"); // Unconditional Power-Down: S5 / G2 soft-off
+        QCOMPARE(state("0600ff06000011be10ff0000"), "05"); // a Reset does not switch it on
+        QCOMPARE(state("0600ff06000011be11ff0000"), "00"); // Power-Up
+        QCOMPARE(state("0600ff06000011be12ff0000"), "05");
+        QCOMPARE(state("0600ff06000011be13ff000b000011be00000000000000"), "00"); // Power Cycle Reset with options
         QCOMPARE(sim.end(SIGINT), 0);
         const QString peer = QStringLiteral(" 127.0.0.1:%1 RMCP ").arg(console.localPort());
         QVERIFY2(sim.output.contains(" received" + peer + "Presence Ping, seq 7, tag 9: 06000706000011be80090000\n")
                      && sim.output.contains(" sent" + peer + "Acknowledge, seq 7: 06000786\n")
-                     && sim.output.endsWith("velquor-sim: stopped after 8 datagrams received and 9 sent\n"),
+                     && sim.output.endsWith("velquor-sim: stopped after 14 datagrams received and 10 sent\n"),
                  qPrintable(sim.output));
     }
 
