@@ -189,8 +189,14 @@ RMCPControlWidget::RMCPControlWidget(ASF_RMCP_Handler *handler, QWidget *parent,
         for (int i = 5; i < 9; ++i)
             place(header, m_rows[size_t(i)], i - 5, 4);
         header->setColumnMinimumWidth(3, 12);
-        place(header, m_rows[9], 5, 0);
-        header->addWidget(RCMPPacketData, 5, 1, 1, 6);
+        // Extra width goes after the last column, so each "h" stays at its box.
+        header->setColumnStretch(7, 1);
+        auto *data = new QHBoxLayout;
+        data->addWidget(m_dataLabel, 0, Qt::AlignTop);
+        data->addWidget(RCMPPacketData, 1);
+        auto *message = new QVBoxLayout;
+        message->addLayout(header);
+        message->addLayout(data);
 
         auto *trailer = new QGridLayout(RSP_Trailer_Frame);
         trailer->setContentsMargins(12, 0, 0, 0);
@@ -213,7 +219,7 @@ RMCPControlWidget::RMCPControlWidget(ASF_RMCP_Handler *handler, QWidget *parent,
         modes->addStretch(1);
 
         auto *row = new QHBoxLayout(RCMPGenericButtonGroup);
-        row->addLayout(header, 1);
+        row->addLayout(message, 1);
         row->addSpacing(12);
         row->addLayout(modes);
     }
@@ -262,7 +268,7 @@ QLineEdit *RMCPControlWidget::addField(QWidget *owner, const char *name, const c
     auto *box = named(new QLineEdit(owner), name);
     box->setFont(fixedFont());
     box->setText(QLatin1String(initial));
-    box->setMaximumWidth(QFontMetrics(box->font()).horizontalAdvance(QStringLiteral("00 00 00 00")) + 16);
+    box->setFixedWidth(QFontMetrics(box->font()).horizontalAdvance(QStringLiteral("00 00 00 00")) + 16);
     text->setBuddy(box);
     auto *unit = new QLabel(QStringLiteral("h"), owner);
     unit->setFrameShape(QFrame::Box);
