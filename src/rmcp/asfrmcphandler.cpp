@@ -546,6 +546,8 @@ void ASF_RMCP_Handler::readDatagram(DatagramSocket *socket)
 
 void ASF_RMCP_Handler::traceReceived(const QByteArray &bytes)
 {
+    if (!traceEnabled())
+        return;
     QString text = QStringLiteral("\treceived %1 bytes\n").arg(bytes.size());
     trace(text);
     text = QStringLiteral("\t0 - 4: ");
