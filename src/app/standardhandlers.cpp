@@ -2,6 +2,7 @@
 
 #include "app/mainwidow.h"
 #include "app/petpagehandler.h"
+#include "app/rmcppagehandler.h"
 #include "pet/petview.h"
 #include "rmcp/rmcpdisplay.h"
 
@@ -14,6 +15,10 @@ void registerStandardHandlers(MainWidow &window)
     // Pages without a factory have no handler: their buttons do nothing.
     window.setPageHandlerFactory(MainWidow::PetPageId,
                                  [](MainWidow &w) { return std::make_unique<PetPageHandler>(w); });
+    window.setPageHandlerFactory(MainWidow::Rmcp1PageId,
+                                 [](MainWidow &w) { return std::make_unique<RmcpPageHandler>(w, 1); });
+    window.setPageHandlerFactory(MainWidow::Rmcp2PageId,
+                                 [](MainWidow &w) { return std::make_unique<RmcpPageHandler>(w, 2); });
 }
 
 } // namespace velquor

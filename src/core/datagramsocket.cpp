@@ -150,6 +150,13 @@ qint64 UdpDatagramSocket::write(const QByteArray &data)
     return isConnected() ? m_socket->write(data) : -1;
 }
 
+int UdpDatagramSocket::lastError() const
+{
+    // Qt reports "unknown" until something fails.
+    const QAbstractSocket::SocketError error = m_socket->error();
+    return error == QAbstractSocket::UnknownSocketError ? SocketNoError : socketErrorCode(error);
+}
+
 void UdpDatagramSocket::setReceiveBufferSize(int bytes)
 {
     m_receiveBuffer = bytes;

@@ -85,6 +85,9 @@ public:
     virtual qint64 writeDatagram(const QByteArray &data, const QHostAddress &to, quint16 port) = 0;
     // To the connected peer. Bytes sent, or -1 when not connected.
     virtual qint64 write(const QByteArray &data) = 0;
+    // The code (0..9) of the last failed operation, for the error
+    // descriptions a failed write prints; 0 while nothing failed.
+    virtual int lastError() const { return SocketNoError; }
 
 signals:
     void readyRead();
@@ -110,6 +113,7 @@ public:
     int readPending(std::vector<ReceivedDatagram> &out) override;
     qint64 writeDatagram(const QByteArray &data, const QHostAddress &to, quint16 port) override;
     qint64 write(const QByteArray &data) override;
+    int lastError() const override;
 
     // Asks the system for a larger receive queue (bytes) so bursts wait in
     // the kernel instead of being dropped; applied now if bound, else at bind.

@@ -125,6 +125,10 @@ int MemoryDatagramSocket::readPending(std::vector<ReceivedDatagram> &out)
 
 qint64 MemoryDatagramSocket::writeDatagram(const QByteArray &data, const QHostAddress &to, quint16 port)
 {
+    if (m_writeError != SocketNoError) {
+        m_lastError = m_writeError;
+        return -1;
+    }
     if (!m_network)
         return -1;
     if (!m_bound && bind(QHostAddress(QHostAddress::AnyIPv4), 0) != SocketNoError)
@@ -134,6 +138,10 @@ qint64 MemoryDatagramSocket::writeDatagram(const QByteArray &data, const QHostAd
 
 qint64 MemoryDatagramSocket::write(const QByteArray &data)
 {
+    if (m_writeError != SocketNoError) {
+        m_lastError = m_writeError;
+        return -1;
+    }
     if (!m_connected || !m_network)
         return -1;
     return m_network->send(this, data, m_peerAddress, m_peerPort);

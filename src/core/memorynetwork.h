@@ -49,6 +49,8 @@ public:
 
     // The next bind() fails with this code (0: binds normally).
     void setBindResult(int code) { m_bindResult = code; }
+    // Writes fail (-1) with this code until it is set back to 0.
+    void setWriteError(int code) { m_writeError = code; }
 
     int bind(const QHostAddress &address, quint16 port) override;
     int connectToHost(const QHostAddress &address, quint16 port) override;
@@ -60,6 +62,7 @@ public:
     int readPending(std::vector<ReceivedDatagram> &out) override;
     qint64 writeDatagram(const QByteArray &data, const QHostAddress &to, quint16 port) override;
     qint64 write(const QByteArray &data) override;
+    int lastError() const override { return m_lastError; }
 
 private:
     friend class MemoryNetwork;
@@ -71,6 +74,8 @@ private:
 
     MemoryNetwork *m_network;
     int m_bindResult = SocketNoError;
+    int m_writeError = SocketNoError;
+    int m_lastError = SocketNoError;
     bool m_bound = false;
     bool m_connected = false;
     bool m_announced = false;   // a readyRead() is queued or not yet answered by readPending()

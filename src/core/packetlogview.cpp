@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QStyledItemDelegate>
+#include <QTextOption>
 #include <QTimer>
 #include <QTreeView>
 
@@ -40,24 +41,31 @@ public:
             const QFontMetrics metrics(option.font);
             m_lineHeight = metrics.lineSpacing();
             m_charWidth = metrics.horizontalAdvance(QLatin1Char('M'));
+            m_tabStop = qMax(1, int(QTextOption().tabStopDistance()));
             m_oneLine = QStyledItemDelegate::sizeHint(option, index.siblingAtColumn(0)).height();
         }
         if (index.column() != PacketLogModel::InfoColumn)
             return QSize(0, m_oneLine);
         // The list's font is fixed-pitch, so characters times their width is
-        // the text width, without laying the text out.
+        // the text width, without laying the text out. A tab (RMCP infos
+        // have one after the message name) goes on to the next tab stop:
+        // counted as one character the column would be cut right after it.
         const QString text = index.data().toString();
-        int lines = 1, longest = 0, start = 0;
+        int lines = 1, widest = 0, x = 0;
         for (int i = 0; i <= text.size(); ++i) {
             if (i == text.size() || text[i] == QLatin1Char('\n')) {
-                longest = qMax(longest, i - start);
-                start = i + 1;
+                widest = qMax(widest, x);
+                x = 0;
                 if (i < text.size())
                     ++lines;
+            } else if (text[i] == QLatin1Char('\t')) {
+                x = (x / m_tabStop + 1) * m_tabStop;
+            } else {
+                x += m_charWidth;
             }
         }
         const int icon = option.decorationSize.width() + 4;
-        return QSize(longest * m_charWidth + icon + 12, m_oneLine + (lines - 1) * m_lineHeight);
+        return QSize(widest + icon + 12, m_oneLine + (lines - 1) * m_lineHeight);
     }
 
 protected:
@@ -80,6 +88,7 @@ private:
     mutable int m_lineHeight = 0;
     mutable int m_oneLine = 0;
     mutable int m_charWidth = 0;
+    mutable int m_tabStop = 80;
 };
 
 QBoxLayout *fillingLayout(QWidget *frame, const char *name)
