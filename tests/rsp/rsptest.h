@@ -1,9 +1,8 @@
 #pragma once
 
-// A console session manager over the in-memory network with a manual
-// clock and a seeded random source, and a managed client scripted by the
-// test. The client's messages and hashes are built here by hand, not with
-// the library's composer.
+// A console session manager over the in-memory network with a manual clock
+// and a seeded random source, and a managed client the test scripts. The
+// client's messages and hashes are built here by hand, not by the library.
 
 #include "core/asflogger.h"
 #include "core/logclock.h"
@@ -37,7 +36,7 @@ inline QByteArray be32(quint32 v)
     return out;
 }
 
-// The suites trace a lot; only what a TraceCapture collects is of interest.
+// The suites trace a lot; only what a TraceCapture collects matters.
 inline void quietTrace()
 {
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
@@ -52,14 +51,26 @@ inline void settle()
         QCoreApplication::processEvents();
 }
 
-// RSP header, RMCP header (sequence number rmcpSeq), ASF header, data.
+// RSP header, RMCP header with sequence number rmcpSeq, ASF header, data.
 inline QByteArray message(quint32 sid, quint32 rspSeq, quint8 rmcpSeq, quint8 type, quint8 tag, const QByteArray &data)
 {
     return be32(sid) + be32(rspSeq) + char(6) + char(0) + char(rmcpSeq) + char(6) + hex("000011be") + char(type)
            + char(tag) + char(0) + char(data.size()) + data;
 }
 
-// Fails the HMAC's start or end on the given calls (1 = the next).
+// Each line occurs in text, in this order.
+inline bool inOrder(const QString &text, const QStringList &lines)
+{
+    qsizetype at = 0;
+    for (const QString &line : lines) {
+        if ((at = text.indexOf(line, at)) < 0)
+            return false;
+        at += line.size();
+    }
+    return true;
+}
+
+// Fails the HMAC's start or end on the n-th call from now (0: never).
 class FailingHmac : public velquor::rsp::Hmac
 {
 public:
@@ -72,7 +83,7 @@ private:
     velquor::rsp::QtHmac inner;
 };
 
-// Gives the listed values first, then those of a seeded generator.
+// The listed values first, then a seeded generator's.
 class ScriptedRandom : public velquor::RandomSource
 {
 public:
@@ -80,10 +91,9 @@ public:
     velquor::SeededRandomSource seeded{4711};
     quint32 next32() override
     {
-        if (values.empty())
-            return seeded.next32();
-        const quint32 v = values.front();
-        values.pop_front();
+        const quint32 v = values.empty() ? seeded.next32() : values.front();
+        if (!values.empty())
+            values.pop_front();
         return v;
     }
     void fill(char *data, qsizetype size) override { seeded.fill(data, size); }
@@ -95,40 +105,35 @@ struct Bench
     ScriptedRandom random;
     FailingHmac hashes;
     velquor::MemoryNetwork network;
-    velquor::MemoryDatagramSocket client{&network}; // the managed client, on 127.0.0.1:664
+    velquor::MemoryDatagramSocket client{&network}; // the managed client, 127.0.0.1:664
     ASF_Logger log;
     std::unique_ptr<QRsp> rsp;
-    std::deque<QByteArray> got;  // from the console, not yet looked at
-    std::vector<QByteArray> sent; // everything the console sent
+    std::deque<QByteArray> got;   // from the console, not yet looked at
+    std::vector<QByteArray> sent; // all the console sent
     int clientSent = 0;
 
-    // The client's side of the session.
+    // The client's side.
     QByteArray sidc = hex("0000002a"), rc = QByteArray(16, '\x11'), guid = QByteArray(16, '\x22');
     QByteArray operatorKey = QByteArray(20, '\x7c'), adminKey = QByteArray(20, '\x3e'),
                generatorKey = QByteArray(20, '\x5d');
     QByteArray sidm, rm, sik, name;
-    quint8 rolem = 1;
-    quint8 clientSeq = 0;   // RMCP sequence number of the client's next message; 255: no acknowledge wanted
-    quint32 secureSeq = 0;  // RSP sequence number of the client's last secured message
+    int role = 1;
+    quint8 clientSeq = 0;  // RMCP sequence number of its next message; 255: wants no acknowledge
+    quint32 secureSeq = 0; // RSP sequence number of its last secured message
 
     Bench()
     {
         client.bind(QHostAddress::LocalHost, 664);
         log.setListing(true);
         log.setTimeBase(&clock);
-        velquor::rsp::Environment env;
-        env.clock = &clock;
-        env.random = &random;
-        env.hmac = &hashes;
-        env.socketFactory = [this] { return std::make_unique<velquor::MemoryDatagramSocket>(&network); };
+        velquor::rsp::Environment env{&clock, &random, &hashes,
+                                      [this] { return std::make_unique<velquor::MemoryDatagramSocket>(&network); }};
         rsp = std::make_unique<QRsp>(QHostAddress::LocalHost, nullptr, "QRSP_Instance", env);
         rsp->setOwnerLog(&log);
     }
     QRssp *session() const { return rsp->sessions().isEmpty() ? nullptr : rsp->sessions().back(); }
-
-    int init(bool noAck = false, int role = 1, const QString &user = QStringLiteral("tester"), int period = 1000)
+    int init(bool noAck = false, const QString &user = QStringLiteral("tester"), int period = 1000)
     {
-        rolem = role ? 1 : 0;
         name = user.size() <= 16 ? user.toLatin1() : QByteArray();
         return rsp->initSession(role, operatorKey, adminKey, generatorKey, period, noAck, user);
     }
@@ -144,17 +149,24 @@ struct Bench
                 sent.push_back(d.data);
             }
         }
-        if (got.empty())
-            return QByteArray();
-        QByteArray d = got.front();
-        got.pop_front();
+        QByteArray d = got.empty() ? QByteArray() : got.front();
+        if (!got.empty())
+            got.pop_front();
         return d;
     }
-    void send(const QByteArray &datagram)
+    int drain() // how many more the console sends
+    {
+        int n = 0;
+        while (!next().isEmpty())
+            ++n;
+        return n;
+    }
+    void send(const QByteArray &datagram, bool wait = true)
     {
         client.writeDatagram(datagram, QHostAddress::LocalHost, rsp->socket()->localPort());
         ++clientSent;
-        settle();
+        if (wait)
+            settle();
     }
     static QByteArray ack(const QByteArray &d)
     {
@@ -163,49 +175,37 @@ struct Bench
         return a;
     }
     quint8 seq() { return clientSeq == 255 ? 255 : clientSeq++; }
-    // The client's answers to the request d.
-    QByteArray pong(const QByteArray &d)
+    // The client's answer to request d of step 0 (Presence Ping), 1 (Open
+    // Session Request) or 2 (RAKP Message 1), hashed with key if given.
+    QByteArray reply(int step, const QByteArray &d, const QByteArray *key = nullptr)
     {
-        return message(0, 0, seq(), 0x40, quint8(d[17]), hex("000011be 00000000 81 80 000000000000"));
-    }
-    QByteArray openResponse(const QByteArray &d)
-    {
-        sidm = d.mid(20, 4);
-        return message(0, 0, seq(), 0x43, quint8(d[17]),
-                       hex("00000000") + sidm + sidc + hex("01000008 01000000 02000008 01000000"));
-    }
-    QByteArray rakp2(const QByteArray &d, const QByteArray *key = nullptr)
-    {
+        const quint8 tag = quint8(d[17]);
+        if (step == 0)
+            return message(0, 0, seq(), 0x40, tag, hex("000011be 00000000 81 80 000000000000"));
+        if (step == 1) {
+            sidm = d.mid(20, 4);
+            return message(0, 0, seq(), 0x43, tag, hex("00000000") + sidm + sidc + hex("01000008 01000000 02000008 01000000"));
+        }
         rm = d.mid(24, 16);
-        const QByteArray tail = QByteArray(1, char(rolem)) + char(name.size()) + name;
-        const QByteArray code = hmac(key ? *key : rolem ? adminKey : operatorKey, sidm + sidc + rm + rc + guid + tail);
+        const QByteArray tail = QByteArray(1, char(role ? 1 : 0)) + char(name.size()) + name;
         sik = hmac(generatorKey, rm + rc + tail);
-        return message(0, 0, seq(), 0xc1, quint8(d[17]), hex("00000000") + sidm + rc + guid + code);
+        const QByteArray code = hmac(key ? *key : role ? adminKey : operatorKey, sidm + sidc + rm + rc + guid + tail);
+        return message(0, 0, seq(), 0xc1, tag, hex("00000000") + sidm + rc + guid + code);
     }
-    // A message of the client inside the session (its own trailer and integrity).
+    // A message of the client inside the session.
     QByteArray secured(const QByteArray &inner, quint32 rspSeq)
     {
         const int pad = 4 - (inner.size() + 2) % 4;
-        QByteArray d = sidc + be32(rspSeq) + inner + QByteArray(pad, '\0') + char(pad) + char(6);
+        const QByteArray d = sidc + be32(rspSeq) + inner + QByteArray(pad, '\0') + char(pad) + char(6);
         return d + hmac(sik, d).left(12);
     }
-    QByteArray securedPing(quint32 rspSeq, quint8 tag = 1)
-    {
-        return secured(message(0, 0, seq(), 0x80, tag, {}).mid(8), rspSeq);
-    }
-
-    QByteArray reply(int step, const QByteArray &request)
-    {
-        return step == 0 ? pong(request) : step == 1 ? openResponse(request) : rakp2(request);
-    }
-    // Drives the creation up to the console's request of a step (0 Presence
-    // Ping, 1 Open Session Request, 2 RAKP Message 1, 3 RAKP Message 3),
-    // acknowledged unless the console asked for none. clientAcks: the
-    // client wants its messages acknowledged.
+    QByteArray securedPing(quint32 rspSeq) { return secured(message(0, 0, seq(), 0x80, 1, {}).mid(8), rspSeq); }
+    // Drives the creation up to the console's request of a step (3: RAKP
+    // Message 3), acknowledged unless the console asked for none.
     QByteArray upTo(int step, bool noAck = false, bool clientAcks = true, const QString &user = QStringLiteral("tester"))
     {
         clientSeq = clientAcks ? 0 : 255;
-        if (init(noAck, 1, user) != 0)
+        if (init(noAck, user) != 0)
             return QByteArray();
         QByteArray d = next();
         for (int i = 0;; ++i) {
@@ -219,47 +219,22 @@ struct Bench
             d = next();
         }
     }
-    bool establish(bool noAck = false, bool clientAcks = true)
+    bool establish(bool noAck = false)
     {
-        upTo(3, noAck, clientAcks);
+        upTo(3, noAck);
         return session() && session()->phase == velquor::rsp::PhaseMsgTransfer;
     }
 
     int records() const { return log.model()->size(); }
     ASF_Packet *record(int i) const { return log.model()->packetAt(i < 0 ? records() + i : i); }
-    ASF_RMCP_Packet *rmcpRecord(int i) const { return qobject_cast<ASF_RMCP_Packet *>(record(i)); }
     ASF_RMCP_Packet *lastReceived() const
     {
         for (int i = records() - 1; i >= 0; --i) {
             if (record(i)->direction() == ASF_Packet::Received)
-                return rmcpRecord(i);
+                return qobject_cast<ASF_RMCP_Packet *>(record(i));
         }
         return nullptr;
     }
-    // Reads whatever the console sent until it sends nothing more; how many.
-    int drain()
-    {
-        int n = 0;
-        while (!next().isEmpty())
-            ++n;
-        return n;
-    }
 };
-
-// Each line occurs in text, in this order.
-inline bool inOrder(const QString &text, const QStringList &lines, QString *missing = nullptr)
-{
-    qsizetype at = 0;
-    for (const QString &line : lines) {
-        at = text.indexOf(line, at);
-        if (at < 0) {
-            if (missing)
-                *missing = line;
-            return false;
-        }
-        at += line.size();
-    }
-    return true;
-}
 
 } // namespace rsptest
