@@ -6,6 +6,11 @@
 #include "rmcp/rmcpcheck.h"
 #include "rmcp/rmcpcompose.h"
 #include "rmcp/rmcptables.h"
+#include "core/logclock.h"
+#include "core/randomsource.h"
+#include "core/trace.h"
+#include "rmcp/asfrmcppacket.h"
+#include "rsp/rspmachine.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -45,8 +50,50 @@ QByteArray wrapped(quint32 session, quint32 sequence, const QByteArray &msg)
     return composeRspMessage(msg, wrap);
 }
 
+// What the session library writes: a Presence Ping outside any session,
+// then, in a session it is made to believe established, a message it wraps
+// and its Close Session Request.
+std::vector<QByteArray> sessionDatagrams()
+{
+    struct Host : rsp::MachineHost
+    {
+        std::vector<QByteArray> written;
+        std::unique_ptr<rsp::Session> createSession(const rsp::SessionSettings &s) override
+        {
+            return std::make_unique<rsp::Session>(s);
+        }
+        qint64 write(const QByteArray &d) override
+        {
+            written.push_back(d);
+            return d.size();
+        }
+        void startSessionTimer(rsp::Session &) override {}
+        void stopSessionTimer(rsp::Session &) override {}
+        void queueWriteEvent() override {}
+        void statusChanged(rsp::Session &) override {}
+        void messageWaiting(rsp::Session &) override {}
+    } host;
+    setTraceEnabled(false);
+    ManualLogClock clock;
+    SeededRandomSource random(1);
+    rsp::QtHmac hmac;
+    rsp::RspMachine machine(host, clock, random, hmac);
+    machine.initSession({});
+    rsp::Session &s = *machine.sessions().front();
+    s.phase = rsp::PhaseMsgTransfer;
+    s.kx.sidm = hex("a1b2c3d4");
+    s.sik = QByteArray(20, '\x5d');
+    ASF_RMCP_Packet packet;
+    packet.setData(composeRequest(SendListRequest::SystemStateRequest, 7, 9));
+    machine.sendMsg(&packet, &s);
+    machine.termSession(&s);
+    setTraceEnabled(true);
+    return host.written;
+}
+
 std::vector<Sample> samples()
 {
+    const std::vector<QByteArray> session = sessionDatagrams();
     ControlOptions options{.specialCommand = 1, .bootOptions = 0x0460};
     const QByteArray openRequest = hex("11 22 33 44 01 00 00 08 01 00 00 00 02 00 00 08 01 00 00 00");
     return {
@@ -64,6 +111,11 @@ std::vector<Sample> samples()
          "0x09|0x06|0x00|0x44|0x03|1|0xfedcba98|0x11223344"},
         {"rsp acknowledge with trailer", {40001, 664, wrapped(0x01020304, 6, composeAcknowledge(9)), 5000}, 4,
          "0x09|0x06|0x01||||0x01020304|0x00000006"},
+        {"session: presence ping", {40002, 664, session.at(0), 6000}, 4, "0x00|0x06|0x00|0x80|0x01|0|0x00000000|0x00000000"},
+        {"session: wrapped request", {40002, 664, session.at(1), 7000}, 4,
+         "0x07|0x06|0x00|0x82|0x09|0|0xa1b2c3d4|0x00000001"},
+        {"session: close session request", {40002, 664, session.at(2), 8000}, 4,
+         "0x02|0x06|0x00|0x84|0x02|0|0xa1b2c3d4|0x00000002"},
     };
 }
 
