@@ -67,6 +67,7 @@ public:
     using RspManager::RspManager;
     static QRssp *session() { return reinterpret_cast<QRssp *>(quintptr(0x1000)); }
 
+    bool hasSession(QRssp *s) const override { return s == session(); }
     int initSession(const RspSessionParameters &p) override { params = p; return 0; }
     bool termSession(QRssp *) override { return ++closes > 0; }
     bool sendMsg(ASF_RMCP_Packet *packet, QRssp *) override
