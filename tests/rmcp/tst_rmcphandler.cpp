@@ -584,6 +584,14 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!killed);
 
+        // A report on a session the current manager does not hold (one of a
+        // manager dropped before) must not end the current creation.
+        QVERIFY(!connectTo(s));
+        rsp->status = 1;
+        handler->connection()->rspSessionStatus(reinterpret_cast<QRssp *>(quintptr(0x2000)));
+        QCOMPARE(state.status, QStringLiteral("Waiting for RSP data phase"));
+        QVERIFY(handler->connection()->rspManager());
+
         s.generatorKey = QStringLiteral("5D5X");
         QVERIFY(!connectTo(s));
         QCOMPARE(state.status, QStringLiteral("error: RSP while translating keys"));
