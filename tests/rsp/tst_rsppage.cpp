@@ -229,6 +229,34 @@ private slots:
         QCOMPARE(third.mid(4, 4), be32(2));
     }
 
+    // The session fills in what a generic send leaves out and marks what it
+    // was given; a Disconnect then closes the session with the client.
+    void genericThroughSessionAndClose()
+    {
+        Page p;
+        QVERIFY(p.establish());
+        p.handler.sendPacketGeneric(6, 0, true, 5, 6, 0x11be, 0x80, true, 9, 0, 0, QString(), Handler::RSP_GENERIC,
+                                    true, false, 0, true, 9, true, QStringLiteral("00 00 00 00 00 00"), false, 0,
+                                    false, 0, false);
+        const QByteArray d = p.b.next();
+        QCOMPARE(d.left(8), p.b.sidm + be32(9));
+        QCOMPARE(d.mid(20, 6), hex("00000000 02 06")); // the pad cut to 4 bytes, its length computed
+        const QString info = p.row(-1)->getAsfPacketInfo();
+        QVERIFY2(info.contains(QStringLiteral("error: wrong Sequence Number"))
+                     && info.contains(QStringLiteral("error: configured RSP Pad > 4, truncated")),
+                 qPrintable(info));
+
+        p.handler.connection()->disconnectFromClient();
+        QCOMPARE(p.state().status, QStringLiteral("not connected"));
+        const QByteArray close = p.b.next();
+        QCOMPARE(close.mid(8 + 8, 1), hex("84"));
+        p.b.send(p.b.secured(Bench::ack(close).mid(8), ++p.b.secureSeq));
+        p.b.send(p.b.secured(message(0, 0, p.b.seq(), 0x44, quint8(close[17]), hex("08")).mid(8), ++p.b.secureSeq));
+        QCOMPARE(p.state().status, QStringLiteral("Connection closed"));
+        QVERIFY(p.infos().contains(QStringLiteral("RSP Session closed")));
+        QVERIFY(!p.handler.connection()->rspManager() && !p.handler.isConnected());
+    }
+
     // A manager whose socket cannot be connected is never handed out.
     void socketFailureIsErrorInitiating()
     {
