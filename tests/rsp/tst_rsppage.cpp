@@ -92,43 +92,49 @@ class TestRspPage : public QObject
 private slots:
     void initTestCase() { quietTrace(); }
 
-    // Created, a ping inside the session, the client's acknowledge and
-    // pong fetched, logged as received and acknowledged inside the session.
-    void sessionPingAndPong()
+    // Created (panel rows too), a ping inside the session, the client's
+    // acknowledge and pong fetched, logged and acknowledged inside the
+    // session; Disconnect closes the session with the client.
+    void sessionPingPongAndClose()
     {
         Page p;
+        RMCPControlWidget panel(&p.handler);
+        const auto lamp = [&] { return panel.RMCPRSPLED->pixmap().toImage(); };
+        const QImage off = lamp();
         QVERIFY(p.connect());
         QCOMPARE(p.state().status, QStringLiteral("Waiting for RSP data phase"));
-        QCOMPARE(p.state().roleText + '|' + p.state().nameText, QStringLiteral("Administrator|tester"));
-        QVERIFY(!p.handler.isConnected());
+        QCOMPARE(panel.role_text->text() + '|' + panel.name_text->text(), QStringLiteral("Administrator|tester"));
+        const QImage red = lamp();
         p.b.drive(3);
         QCOMPARE(p.state().status, QStringLiteral("Connected (RSP)"));
-        QVERIFY(p.handler.isConnected() && p.state().rspLamp == Lamp::Green && p.state().rspSendOn);
-        QVERIFY(p.infos().contains(QStringLiteral("RSP Session created")));
-        QVERIFY(p.handler.rspSession() && p.handler.rspManager() == p.link());
+        QVERIFY(p.handler.isConnected() && p.infos().contains(QStringLiteral("RSP Session created")));
+        QVERIFY(lamp() != red && lamp() != off && panel.rspRoleName_Frame->isEnabled());
+        QVERIFY(panel.sendRSP_radioButton->isChecked() && panel.sendRSP_radioButton->isEnabled());
 
         p.handler.sendPacketRsp(6, 0, false, 0, 6, 0x11be, 0x80, false, 0, 0, 0, QString(), Handler::RSP_SESSION);
         const QByteArray ping = p.opened(p.b.next());
-        QCOMPARE(ping.size(), 12);
-        QCOMPARE(ping.left(2) + ping.mid(3, 6), hex("0600 06000011be80"));
-        QVERIFY(!p.handler.sendEnabled());
-
+        QCOMPARE(ping.left(2) + ping.mid(3, 6) + ping.right(2), hex("0600 06000011be80 0000"));
         const QByteArray reply = message(0, 0, p.b.seq(), 0x40, quint8(ping[9]), pong).mid(8);
-        QByteArray ack = ping.left(4);
-        ack[3] = char(0x86);
-        p.b.send(p.b.secured(ack, 1));
-        p.b.send(p.b.secured(reply, 2));
+        p.b.send(p.b.secured(ping.left(3) + char(0x86), ++p.b.secureSeq));
+        p.b.send(p.b.secured(reply, ++p.b.secureSeq));
         ASF_Packet *got = p.row(-2);
-        QCOMPARE(got->direction(), int(ASF_Packet::Received));
-        QCOMPARE(got->protocol(), QStringLiteral("RMCP/RSP"));
-        QCOMPARE(got->getAsfPacketStatus(), 1);
+        QCOMPARE(got->protocol() + QString::number(got->direction()), QStringLiteral("RMCP/RSP%1").arg(ASF_Packet::Received));
         QCOMPARE(got->data().mid(8, reply.size()), reply);
-        // The console's acknowledge of the pong went inside the session.
         QCOMPARE(p.opened(p.b.next()), reply.left(3) + char(0x86));
-        QVERIFY(p.handler.sendEnabled());
+        QVERIFY(p.handler.sendEnabled()); // the request got what it waited for
+
+        p.handler.connection()->disconnectFromClient();
+        QCOMPARE(p.state().status, QStringLiteral("not connected"));
+        QVERIFY(panel.role_text->text().isEmpty() && !panel.sendRSP_radioButton->isEnabled());
+        const QByteArray close = p.b.next();
+        p.b.send(p.b.secured(Bench::ack(close).mid(8), ++p.b.secureSeq));
+        p.b.send(p.b.secured(message(0, 0, p.b.seq(), 0x44, quint8(close[17]), hex("08")).mid(8), ++p.b.secureSeq));
+        QCOMPARE(p.state().status, QStringLiteral("Connection closed"));
+        QVERIFY(!p.handler.connection()->rspManager() && lamp() == red);
     }
 
-    // A client that proves the wrong key: creation fails, the manager goes.
+    // A client that proves the wrong key, and a socket that cannot connect:
+    // no session, no manager left.
     void creationFails()
     {
         Page p;
@@ -136,102 +142,64 @@ private slots:
         const QByteArray rakp1 = p.b.drive(2);
         const QByteArray wrong(20, '\x01');
         p.b.send(p.b.reply(2, rakp1, &wrong));
-        QTRY_COMPARE(p.state().status, QStringLiteral("Error: RSP Session Creation failed"));
-        QVERIFY(!p.handler.isConnected() && p.state().rspLamp == Lamp::Red && !p.state().roleFrameEnabled);
-        QVERIFY(!p.handler.connection()->rspManager() && !p.handler.rspSession());
-        QCOMPARE(p.row(-1)->getAsfPacketStatus(), -1);
-        QCOMPARE(p.row(-1)->getAsfPacketInfo(), QStringLiteral("Error: RSP Session Creation failed"));
+        QCOMPARE(p.state().status, QStringLiteral("Error: RSP Session Creation failed"));
+        QCOMPARE(p.row(-1)->getAsfPacketInfo() + QString::number(p.row(-1)->getAsfPacketStatus()),
+                 QStringLiteral("Error: RSP Session Creation failed-1"));
+        QVERIFY(!p.handler.connection()->rspManager() && !p.handler.isConnected() && p.state().rspLamp == Lamp::Red);
+
+        p.noSocket = true;
+        p.handler.connection()->connectToClient();
+        QCOMPARE(p.state().status, QStringLiteral("Error initiating RSP"));
+        QVERIFY(!p.handler.connection()->rspManager());
     }
 
-    // Kill and Disconnect while the session is still being created both
-    // abandon it: the client's late answers reach nothing.
+    // Kill and Disconnect while the session is being created both abandon
+    // it; neither the client's late answers nor a report of the dropped
+    // manager (however it comes) reach the page.
     void dropDuringCreation_data()
     {
-        QTest::addColumn<bool>("kill");
-        QTest::newRow("kill") << true;
-        QTest::newRow("disconnect") << false;
+        QTest::addColumn<int>("how");
+        QTest::newRow("kill") << 0;
+        QTest::newRow("disconnect") << 1;
+        QTest::newRow("connect again") << 2;
     }
     void dropDuringCreation()
     {
-        QFETCH(bool, kill);
+        QFETCH(int, how);
         Page p;
         QVERIFY(p.connect());
-        QPointer<rsp::QRspLink> old = p.link();
-        const QByteArray presencePing = p.b.next();
-        if (kill)
-            p.handler.connection()->kill();
-        else
-            p.handler.connection()->disconnectFromClient();
-        QCOMPARE(p.state().status, QStringLiteral("not connected"));
-        QVERIFY(!p.handler.connection()->rspManager());
-        QVERIFY(old && old->qrsp()->isRetired());
-        p.b.send(Bench::ack(presencePing));
-        p.b.send(p.b.reply(0, presencePing));
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!old);
-        QCOMPARE(p.b.drain(), 0);
-        QCOMPARE(p.state().status, QStringLiteral("not connected"));
-        QVERIFY(!p.infos().contains(QStringLiteral("RSP Session created")));
-    }
-
-    // Reports of a manager the page dropped, however they come, leave the
-    // current session alone.
-    void staleManagerIgnored()
-    {
-        Page p;
-        QVERIFY(p.connect());
-        p.b.next();
         QPointer<rsp::QRspLink> old = p.link();
         QRssp *oldSession = old->qrsp()->sessions().value(0);
-        QVERIFY(oldSession);
-        QVERIFY(p.connect()); // the first manager is dropped as reused
-        QVERIFY(p.link() != old && old);
-        QVERIFY(p.infos().contains(QStringLiteral("error: RSP RMCP Socket reused")));
+        const QByteArray presencePing = p.b.next();
+        if (how == 0)
+            p.handler.connection()->kill();
+        else if (how == 1)
+            p.handler.connection()->disconnectFromClient();
+        else
+            p.handler.connection()->connectToClient();
+        const QString status = how == 2 ? QStringLiteral("Waiting for RSP data phase") : QStringLiteral("not connected");
+        QCOMPARE(p.state().status, status);
+        QVERIFY(p.link() != old && old->qrsp()->isRetired());
         oldSession->status = velquor::rsp::StatusCreationFailed;
         emit old->sessionStatus(oldSession);
         p.handler.connection()->rspSessionStatus(oldSession);
-        QCOMPARE(p.state().status, QStringLiteral("Waiting for RSP data phase"));
-        QVERIFY(p.handler.connection()->rspManager());
+        QCOMPARE(p.state().status, status);
+        QCOMPARE(bool(p.handler.connection()->rspManager()), how == 2);
 
-        p.b.drive(3);
-        QCOMPARE(p.state().status, QStringLiteral("Connected (RSP)"));
-        QVERIFY(old);
-        oldSession->status = velquor::rsp::StatusClosed;
-        p.handler.connection()->rspSessionStatus(oldSession);
-        p.handler.connection()->rspReceive(oldSession);
-        QCOMPARE(p.state().status, QStringLiteral("Connected (RSP)"));
-        QVERIFY(p.handler.rspSession());
+        p.b.send(Bench::ack(presencePing), false);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!old);
+        if (how == 2) {
+            p.b.console = p.link()->qrsp();
+            p.b.drive(3);
+        }
+        QCOMPARE(p.state().status, how == 2 ? QStringLiteral("Connected (RSP)") : status);
     }
 
-    // Every RSP part given: the datagram as asked, without the session's
-    // help; its retransmission goes inside the session, wrapped anew.
-    void genericWithEveryPartAndRetransmission()
-    {
-        Page p;
-        QVERIFY(p.establish());
-        p.handler.sendPacketGeneric(6, 0, true, 5, 6, 0x11be, 0x80, true, 9, 0, 0, QString(), Handler::RSP_GENERIC,
-                                    true, true, 0x01020304, true, 77, true, QStringLiteral("a1 b2"), true, 3, true,
-                                    0x2a, true);
-        const QByteArray inner = hex("06000506 000011be 80090000");
-        QCOMPARE(p.b.next(), hex("01020304 0000004d") + inner + hex("a1b2 03 2a 0d0e0a0d0b0e0e0f0d0e0a0d"));
-
-        p.b.clock.advance(2500);
-        p.handler.doTimer();
-        const QByteArray again = p.b.next();
-        QCOMPARE(p.opened(again), inner);
-        QCOMPARE(again.mid(4, 4), be32(1)); // the session's first own number
-
-        // A message sent inside the session is wrapped with a new number.
-        p.b.clock.advance(2500);
-        p.handler.doTimer();
-        const QByteArray third = p.b.next();
-        QCOMPARE(p.opened(third), inner);
-        QCOMPARE(third.mid(4, 4), be32(2));
-    }
-
-    // The session fills in what a generic send leaves out and marks what it
-    // was given; a Disconnect then closes the session with the client.
-    void genericThroughSessionAndClose()
+    // The session fills in what a generic send leaves out and marks what
+    // it was given; with every part given the datagram is as asked, and
+    // its retransmission goes inside the session, wrapped anew.
+    void genericSends()
     {
         Page p;
         QVERIFY(p.establish());
@@ -239,53 +207,25 @@ private slots:
                                     true, false, 0, true, 9, true, QStringLiteral("00 00 00 00 00 00"), false, 0,
                                     false, 0, false);
         const QByteArray d = p.b.next();
-        QCOMPARE(d.left(8), p.b.sidm + be32(9));
-        QCOMPARE(d.mid(20, 6), hex("00000000 02 06")); // the pad cut to 4 bytes, its length computed
+        QCOMPARE(d.left(8) + d.mid(20, 6), p.b.sidm + be32(9) + hex("00000000 02 06")); // pad cut to 4
         const QString info = p.row(-1)->getAsfPacketInfo();
         QVERIFY2(info.contains(QStringLiteral("error: wrong Sequence Number"))
                      && info.contains(QStringLiteral("error: configured RSP Pad > 4, truncated")),
                  qPrintable(info));
+        p.handler.clear();
 
-        p.handler.connection()->disconnectFromClient();
-        QCOMPARE(p.state().status, QStringLiteral("not connected"));
-        const QByteArray close = p.b.next();
-        QCOMPARE(close.mid(8 + 8, 1), hex("84"));
-        p.b.send(p.b.secured(Bench::ack(close).mid(8), ++p.b.secureSeq));
-        p.b.send(p.b.secured(message(0, 0, p.b.seq(), 0x44, quint8(close[17]), hex("08")).mid(8), ++p.b.secureSeq));
-        QCOMPARE(p.state().status, QStringLiteral("Connection closed"));
-        QVERIFY(p.infos().contains(QStringLiteral("RSP Session closed")));
-        QVERIFY(!p.handler.connection()->rspManager() && !p.handler.isConnected());
-    }
-
-    // A manager whose socket cannot be connected is never handed out.
-    void socketFailureIsErrorInitiating()
-    {
-        Page p;
-        p.noSocket = true;
-        p.handler.connection()->connectToClient();
-        QCOMPARE(p.state().status, QStringLiteral("Error initiating RSP"));
-        QVERIFY(!p.handler.connection()->rspManager() && !p.handler.isConnected());
-        QVERIFY(p.state().rspLamp == Lamp::Red && p.state().statusLamp == Lamp::Red);
-    }
-
-    // The panel's RSP lamp, role and name rows follow the session.
-    void panelRows()
-    {
-        Page p;
-        RMCPControlWidget panel(&p.handler);
-        const auto lamp = [&] { return panel.RMCPRSPLED->pixmap().toImage(); };
-        const QImage off = lamp();
-        QVERIFY(p.establish());
-        const QImage green = lamp();
-        QVERIFY(green != off);
-        QCOMPARE(panel.role_text->text() + '|' + panel.name_text->text(), QStringLiteral("Administrator|tester"));
-        QVERIFY(panel.rspRoleName_Frame->isEnabled());
-        QVERIFY(panel.sendRSP_radioButton->isChecked() && panel.sendRSP_radioButton->isEnabled());
-        QVERIFY(panel.RSP_Generic_radioButton->isEnabled());
-        p.handler.connection()->kill();
-        QVERIFY(lamp() != green && lamp() != off); // red
-        QVERIFY(panel.role_text->text().isEmpty() && !panel.rspRoleName_Frame->isEnabled());
-        QVERIFY(!panel.sendRSP_radioButton->isChecked() && !panel.sendRSP_radioButton->isEnabled());
+        p.handler.sendPacketGeneric(6, 0, true, 5, 6, 0x11be, 0x80, true, 9, 0, 0, QString(), Handler::RSP_GENERIC,
+                                    true, true, 0x01020304, true, 77, true, QStringLiteral("a1 b2"), true, 3, true,
+                                    0x2a, true);
+        const QByteArray inner = hex("06000506 000011be 80090000");
+        QCOMPARE(p.b.next(), hex("01020304 0000004d") + inner + hex("a1b2 03 2a 0d0e0a0d0b0e0e0f0d0e0a0d"));
+        for (quint32 n : {1, 2}) {
+            p.b.clock.advance(2500);
+            p.handler.doTimer();
+            const QByteArray again = p.b.next();
+            QCOMPARE(p.opened(again), inner);
+            QCOMPARE(again.mid(4, 4), be32(n)); // the session's own numbers, one each
+        }
     }
 };
 
