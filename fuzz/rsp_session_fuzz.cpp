@@ -227,15 +227,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (flags & 1) {
                 overridden = true;
                 RspOverrides o;
-                o.trailer = !(flags & 2);
-                if (flags & 4)
-                    o.sequenceNumber = in.byte();
-                if (flags & 8)
-                    o.sessionId = in.byte();
+                o.sendTail = !(flags & 2);
+                o.ownRspSequenceNumber = flags & 4;
+                if (o.ownRspSequenceNumber)
+                    o.rspSequenceNumber = in.byte();
+                o.ownSessionID = flags & 8;
+                if (o.ownSessionID)
+                    o.sessionID = in.byte();
                 o.ownPad = flags & 16;
-                o.pad = QByteArray(in.byte() % 8, '\0');
-                o.padInvalid = flags & 32;
-                if (flags & 64)
+                o.pad = QString(in.byte() % 8 * 2, QLatin1Char('0'));
+                if (flags & 32)
+                    o.pad += QLatin1Char('x');
+                o.ownPadLength = flags & 64;
+                if (o.ownPadLength)
                     o.padLength = in.byte();
                 m.sendMsg(&packet, target, o);
             } else {

@@ -5,6 +5,7 @@
 #include "app/rmcppagehandler.h"
 #include "pet/petview.h"
 #include "rmcp/rmcpdisplay.h"
+#include "rsp/qrsplink.h"
 
 namespace velquor {
 
@@ -12,6 +13,8 @@ void registerStandardHandlers(MainWidow &window)
 {
     registerPetViews(window.packetViews());
     registerRmcpViews(window.packetViews());
+    // The RMCP pages open their RSP sessions with QRsp.
+    rsp::registerQRspManager();
     // Pages without a factory have no handler: their buttons do nothing.
     window.setPageHandlerFactory(MainWidow::PetPageId,
                                  [](MainWidow &w) { return std::make_unique<PetPageHandler>(w); });

@@ -453,6 +453,7 @@ bool ASF_RMCP_Handler::sendGeneric(ASF_RMCP_Packet &record, int rspSend, const R
         QByteArray datagram;
         appendBigEndian(datagram, o.sessionID);
         appendBigEndian(datagram, o.rspSequenceNumber);
+        const qsizetype inner = validBytes(record).size();
         datagram.append(validBytes(record));
         const std::optional<QByteArray> pad = readHexText(o.pad, MaxPadBytes);
         if (pad) {
@@ -469,6 +470,9 @@ bool ASF_RMCP_Handler::sendGeneric(ASF_RMCP_Packet &record, int rspSend, const R
         record.setProtocol(QStringLiteral("RMCP/RSP"));
         record.setDirection(ASF_Packet::Sent);
         record.setData(datagram);
+        // A retransmission inside a session wraps the message again and
+        // finds its length by this.
+        record.setTrailerLength(int(datagram.size() - inner));
         record.setTimestamp(now());
         if (m_useRsp && haveSession()) {
             if (m_rsp->writeRaw(datagram) < 0) {

@@ -75,7 +75,9 @@ void RmcpConnection::dropManager()
 {
     if (!m_rsp)
         return;
-    disconnect(m_rsp, nullptr, this, nullptr);
+    // Whatever it still has under way (a session in creation, a close)
+    // must not reach the page, nor anyone else, before it is gone.
+    m_rsp->retire();
     m_rsp->deleteLater();
     m_rsp = nullptr;
 }
@@ -214,6 +216,10 @@ void RmcpConnection::kill()
 
 void RmcpConnection::closeConnection(bool atOnce)
 {
+    // A session still in creation has nothing to close: it is abandoned as
+    // on Kill, or its late outcome would show the page connected again.
+    if (m_rsp && !m_rssp)
+        atOnce = true;
     ConnectionState s = m_state;
     if (m_socket) {
         m_handler->setRawSocket(nullptr);
@@ -244,13 +250,23 @@ void RmcpConnection::closeConnection(bool atOnce)
         manager->setSessionClientSequenceNumber(session, m_handler->expectedClientSequenceNumber());
         manager->termSession(session);
     }
-    if (atOnce && manager)
+    if (atOnce && manager) {
+        manager->retire();
         manager->deleteLater();
+    }
+}
+
+// Only the current manager's own sessions count: a late report of a
+// manager the page dropped must not end or replace the current session.
+bool RmcpConnection::fromCurrentManager(QRssp *session) const
+{
+    const QObject *from = sender();
+    return m_rsp && (!from || from == m_rsp) && m_rsp->hasSession(session);
 }
 
 void RmcpConnection::rspSessionStatus(QRssp *session)
 {
-    if (!m_rsp)
+    if (!fromCurrentManager(session))
         return;
     const int code = m_rsp->sessionStatusCode(session);
     const QString info = m_rsp->sessionInfo(session);
@@ -316,6 +332,8 @@ void RmcpConnection::rspSessionStatus(QRssp *session)
 
 void RmcpConnection::rspReceive(QRssp *session)
 {
+    if (!fromCurrentManager(session))
+        return;
     // Every waiting message; the handler's receivers may drop the manager.
     QPointer<RspManager> manager = m_rsp;
     while (manager && manager == m_rsp) {

@@ -100,6 +100,7 @@ private:
     void dropSocket();
     void dropManager();
     void closeConnection(bool atOnce);
+    bool fromCurrentManager(QRssp *session) const;
     static void showNotConnected(ConnectionState &state);
     const RspManagerFactory &rspFactory() const;
 

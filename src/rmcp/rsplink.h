@@ -64,6 +64,9 @@ public:
     using QObject::QObject;
     ~RspManager() override = default;
 
+    // Whether the session is one of this manager's: a session pointer left
+    // from a manager the page has dropped is not.
+    virtual bool hasSession(QRssp *session) const = 0;
     // Starts a session from its Discovery phase: 0, or -1 while another is
     // still in creation. Its outcome comes as sessionStatus().
     virtual int initSession(const RspSessionParameters &parameters) = 0;
@@ -92,6 +95,10 @@ public:
     virtual void setSessionClientSequenceNumber(QRssp *session, quint8 number) = 0;
     // The session's response time-out; a running timer takes it at once.
     virtual void setSessionResponseTime(QRssp *session, int ms) = 0;
+
+    // Silences the manager before it is handed to deleteLater(): nothing it
+    // does from now on reaches anyone (its signals are disconnected).
+    virtual void retire() { disconnect(this, nullptr, nullptr, nullptr); }
 
 signals:
     void sessionStatus(QRssp *session);

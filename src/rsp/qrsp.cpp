@@ -138,7 +138,7 @@ bool QRsp::sendMsg(ASF_RMCP_Packet *packet, QRssp *session)
     return m_machine.sendMsg(packet, session);
 }
 
-bool QRsp::sendMsg(ASF_RMCP_Packet *packet, QRssp *session, const rsp::RspOverrides &overrides)
+bool QRsp::sendMsg(ASF_RMCP_Packet *packet, QRssp *session, const rmcp::RspOverrides &overrides)
 {
     return m_machine.sendMsg(packet, session, overrides);
 }

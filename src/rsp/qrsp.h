@@ -79,7 +79,7 @@ public:
     void reinitSession();
     bool termSession(QRssp *session);
     bool sendMsg(ASF_RMCP_Packet *packet, QRssp *session);
-    bool sendMsg(ASF_RMCP_Packet *packet, QRssp *session, const velquor::rsp::RspOverrides &overrides);
+    bool sendMsg(ASF_RMCP_Packet *packet, QRssp *session, const velquor::rmcp::RspOverrides &overrides);
     // The oldest waiting message (RSP header and trailer included), or an
     // empty array.
     QByteArray recvMsg(QRssp *session);

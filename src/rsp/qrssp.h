@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rmcp/rsplink.h"
 #include "rsp/rspsession.h"
 
 #include <QObject>

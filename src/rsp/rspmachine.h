@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rmcp/rsplink.h"
 #include "rsp/rsphmac.h"
 #include "rsp/rspsession.h"
 
@@ -41,21 +42,10 @@ public:
     virtual void messageWaiting(Session &session) = 0;
 };
 
-// The fields of the RSP header and trailer a negative test may set. An
-// unset field is computed as for a plain secured send. The pad comes as the
-// bytes the configured text gave (padInvalid: the text was no hex text).
-struct RspOverrides
-{
-    bool trailer = true;
-    std::optional<quint32> sessionId;
-    std::optional<quint32> sequenceNumber;
-    bool ownPad = false;
-    QByteArray pad;
-    bool padInvalid = false;
-    std::optional<quint8> padLength;
-    std::optional<quint8> nextHeader;
-    bool falseIntegrity = false;
-};
+// The fields of the RSP header and trailer a negative test may set, as the
+// RMCP page gives them; an unset field is computed as for a plain secured
+// send.
+using RspOverrides = rmcp::RspOverrides;
 
 // The RSP session manager's logic over one connected socket: routes each
 // datagram to its session, runs the phase readers and writers, wraps and

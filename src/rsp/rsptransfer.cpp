@@ -6,6 +6,7 @@
 #include "rmcp/asfrmcppacket.h"
 #include "rmcp/rmcpcompose.h"
 #include "rmcp/rmcplayout.h"
+#include "rmcp/rmcpsettings.h"
 #include "rsp/rspsteps.h"
 
 #include <QtEndian>
@@ -164,23 +165,25 @@ bool RspMachine::sendMsg(ASF_RMCP_Packet *packet, Session *session, const RspOve
     const quint32 nextSequence = s->outgoingSequence + 1;
 
     rmcp::RspWrap wrap;
-    wrap.sessionId = o.sessionId.value_or(s->sidm());
-    wrap.sequenceNumber = o.sequenceNumber ? *o.sequenceNumber : ++s->outgoingSequence;
-    wrap.trailer = o.trailer;
+    wrap.sessionId = o.ownSessionID ? o.sessionID : s->sidm();
+    wrap.sequenceNumber = o.ownRspSequenceNumber ? o.rspSequenceNumber : ++s->outgoingSequence;
+    wrap.trailer = o.sendTail;
     QByteArray pad(p, '\0');
     bool truncated = false;
     if (o.ownPad) {
-        pad = o.padInvalid ? QByteArray() : o.pad;
-        truncated = o.padInvalid || pad.size() > 4;
+        // All the text holds, so a pad of more than 4 bytes is seen and cut.
+        const std::optional<QByteArray> read = rmcp::readHexText(o.pad, int(o.pad.size()));
+        pad = read.value_or(QByteArray());
+        truncated = !read || pad.size() > 4;
         pad.truncate(4);
     }
     wrap.pad = pad;
-    wrap.padLength = o.padLength.value_or(quint8(p));
-    wrap.nextHeader = o.nextHeader.value_or(rmcp::RmcpVersion1);
+    wrap.padLength = o.ownPadLength ? o.padLength : quint8(p);
+    wrap.nextHeader = o.ownNextHeader ? o.nextHeader : quint8(rmcp::RmcpVersion1);
     // Sized for what it holds; the integrity data starts as zeros.
     QByteArray datagram = rmcp::composeRspMessage(message, wrap);
     QByteArray correct;
-    if (o.trailer) {
+    if (o.sendTail) {
         // As many bytes as the computed pad asks for, whatever pad was
         // configured: the trailer always leaves room for them.
         const HashResult h = hmacSha1(m_hmac, s->sik, {QByteArrayView(datagram).first(n + p + 10)});
@@ -190,7 +193,7 @@ bool RspMachine::sendMsg(ASF_RMCP_Packet *packet, Session *session, const RspOve
         }
         correct = h.value.left(rmcp::IntegrityDataSize);
         rmcp::setIntegrityData(datagram, correct);
-        if (o.falseIntegrity)
+        if (o.falseIntegrityData)
             datagram.back() = char(quint8(datagram.back()) + 1);
     }
     setWrapped(packet, datagram, n);
@@ -208,17 +211,17 @@ bool RspMachine::sendMsg(ASF_RMCP_Packet *packet, Session *session, const RspOve
     if (truncated)
         markField(FieldId::RspPad, QStringLiteral("result of truncated configuration"),
                   QStringLiteral("error: configured RSP Pad > 4, truncated"));
-    if (o.trailer && o.falseIntegrity)
+    if (o.sendTail && o.falseIntegrityData)
         markField(FieldId::RspIntegrityData, integrityMismatchText(correct),
                   QStringLiteral("error: Integrity data mismatch"));
-    if (o.sessionId && *o.sessionId != s->sidm())
+    if (o.ownSessionID && o.sessionID != s->sidm())
         markField(FieldId::RspSessionId, word(s->sidm()), QStringLiteral("error: wrong session ID"));
-    if (o.sequenceNumber && *o.sequenceNumber != nextSequence)
+    if (o.ownRspSequenceNumber && o.rspSequenceNumber != nextSequence)
         markField(FieldId::RspSequenceNumber, word(nextSequence), QStringLiteral("error: wrong Sequence Number"));
-    if (o.trailer && o.padLength && *o.padLength != p)
+    if (o.sendTail && o.ownPadLength && o.padLength != p)
         markField(FieldId::RspPadLength, QStringLiteral("error: expected %1").arg(p),
                   QStringLiteral("error: RSP pad length"));
-    if (o.trailer && o.ownPad && pad.size() != p)
+    if (o.sendTail && o.ownPad && pad.size() != p)
         markField(FieldId::RspPad, QStringLiteral("wrong length; expected %1").arg(p),
                   QStringLiteral("error: RSP length of pad "));
     return writeWrapped(steps.now(), m_host, packet);

@@ -104,7 +104,13 @@ void TestRmcpPage::startupAndPanel()
     QVERIFY(!panel->RCMPGenericButtonGroup->isVisibleTo(panel));
     QTest::mouseClick(panel->fields_button, Qt::LeftButton);
     QVERIFY(panel->RCMPPacketVersion->isVisibleTo(panel));
-    QVERIFY(!panel->sendRSP_radioButton->isEnabled() && !panel->RSP_Generic_radioButton->isEnabled());
+    // The session mode waits for a session; the generic one can be set up
+    // at once, its header and trailer boxes once chosen.
+    QVERIFY(!panel->sendRSP_radioButton->isEnabled() && panel->RSP_Generic_radioButton->isEnabled());
+    QVERIFY(!panel->RCMPPacketIANANr_2->isEnabled());
+    panel->RSP_Generic_radioButton->setChecked(true);
+    panel->RSP_Trailer_radioButton->setChecked(true);
+    QVERIFY(panel->RCMPPacketIANANr_2->isEnabled() && panel->RCMPPacketMessageTag_2->isEnabled());
 }
 
 void TestRmcpPage::panelFieldTranslation()
@@ -197,12 +203,14 @@ void TestRmcpPage::dialogAndPortChoice()
     QVERIFY(dialog->RSPOn_radioButton->isChecked() && dialog->RSP_Config->isEnabled());
     QVERIFY(b.handler(2)->config().rspOn);
 
-    // Connecting in the dialog shows on the page; without the RSP library
-    // an RSP connect cannot start.
+    // Connecting in the dialog shows on the page: an RSP connect waits for
+    // its session with role and name on the panel.
     dialog->RMCPIPAdr->setText(QStringLiteral("127.0.0.1"));
+    dialog->uName->setText(QStringLiteral("tester"));
     QTest::mouseClick(dialog->RMCPConfigConnect_Button, Qt::LeftButton);
-    QCOMPARE(p.status_textLabel_2->text(), QStringLiteral("Error initiating RSP"));
+    QCOMPARE(p.status_textLabel_2->text(), QStringLiteral("Waiting for RSP data phase"));
     QVERIFY(shows(b.panel(2)->RMCPRSPLED, "ledred.png"));
+    QCOMPARE(b.panel(2)->role_text->text() + '|' + b.panel(2)->name_text->text(), QStringLiteral("Administrator|tester"));
     dialog->RMCPIPPort->setCurrentIndex(0);
     QTest::mouseClick(dialog->RMCPConfigConnect_Button, Qt::LeftButton);
     QCOMPARE(p.status_textLabel_2->text(), QStringLiteral("Connected"));

@@ -67,6 +67,7 @@ public:
     using RspManager::RspManager;
     static QRssp *session() { return reinterpret_cast<QRssp *>(quintptr(0x1000)); }
 
+    bool hasSession(QRssp *s) const override { return s == session(); }
     int initSession(const RspSessionParameters &p) override { params = p; return 0; }
     bool termSession(QRssp *) override { return ++closes > 0; }
     bool sendMsg(ASF_RMCP_Packet *packet, QRssp *) override
@@ -582,6 +583,14 @@ private slots:
         QCOMPARE(state.status, QStringLiteral("not connected"));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!killed);
+
+        // A report on a session the current manager does not hold (one of a
+        // manager dropped before) must not end the current creation.
+        QVERIFY(!connectTo(s));
+        rsp->status = 1;
+        handler->connection()->rspSessionStatus(reinterpret_cast<QRssp *>(quintptr(0x2000)));
+        QCOMPARE(state.status, QStringLiteral("Waiting for RSP data phase"));
+        QVERIFY(handler->connection()->rspManager());
 
         s.generatorKey = QStringLiteral("5D5X");
         QVERIFY(!connectTo(s));

@@ -108,6 +108,7 @@ struct Bench
     velquor::MemoryDatagramSocket client{&network}; // the managed client, 127.0.0.1:664
     ASF_Logger log;
     std::unique_ptr<QRsp> rsp;
+    QRsp *console = nullptr; // the manager the client talks to, when not rsp
     std::deque<QByteArray> got;   // from the console, not yet looked at
     std::vector<QByteArray> sent; // all the console sent
     int clientSent = 0;
@@ -163,7 +164,7 @@ struct Bench
     }
     void send(const QByteArray &datagram, bool wait = true)
     {
-        client.writeDatagram(datagram, QHostAddress::LocalHost, rsp->socket()->localPort());
+        client.writeDatagram(datagram, QHostAddress::LocalHost, (console ? console : rsp.get())->socket()->localPort());
         ++clientSent;
         if (wait)
             settle();
@@ -207,6 +208,11 @@ struct Bench
         clientSeq = clientAcks ? 0 : 255;
         if (init(noAck, user) != 0)
             return QByteArray();
+        return drive(step, noAck, clientAcks);
+    }
+    // The same for a creation the console has already started.
+    QByteArray drive(int step, bool noAck = false, bool clientAcks = true)
+    {
         QByteArray d = next();
         for (int i = 0;; ++i) {
             if (!noAck)

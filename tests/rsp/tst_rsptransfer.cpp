@@ -37,19 +37,19 @@ struct Override
 const int None = -1;
 const std::vector<Override> overrides = {
     {"nothing", 0, [](RspOverrides &) {}, None, "", {}, "0000 02 06 I"},
-    {"session ID", 0, [](RspOverrides &o) { o.sessionId = 0x01020304; }, int(FieldId::RspSessionId), "error: expected %1", {"error: wrong session ID"}, "0000 02 06 I"},
-    {"sequence number, the next", 0, [](RspOverrides &o) { o.sequenceNumber = 1; }, None, "", {}, "0000 02 06 I"},
-    {"sequence number", 0, [](RspOverrides &o) { o.sequenceNumber = 99; }, int(FieldId::RspSequenceNumber), "error: expected 00 00 00 01", {"error: wrong Sequence Number"}, "0000 02 06 I"},
+    {"session ID", 0, [](RspOverrides &o) { o.ownSessionID = true; o.sessionID = 0x01020304; }, int(FieldId::RspSessionId), "error: expected %1", {"error: wrong session ID"}, "0000 02 06 I"},
+    {"sequence number, the next", 0, [](RspOverrides &o) { o.ownRspSequenceNumber = true; o.rspSequenceNumber = 1; }, None, "", {}, "0000 02 06 I"},
+    {"sequence number", 0, [](RspOverrides &o) { o.ownRspSequenceNumber = true; o.rspSequenceNumber = 99; }, int(FieldId::RspSequenceNumber), "error: expected 00 00 00 01", {"error: wrong Sequence Number"}, "0000 02 06 I"},
     // One pad byte where two are due: the hash covers as many bytes, the
     // first byte of the integrity data as zero.
-    {"short pad", 0, [](RspOverrides &o) { o.ownPad = true; o.pad = hex("00"); }, int(FieldId::RspPad), "wrong length; expected 2", {"error: RSP length of pad "}, "00 02 06 I"},
-    {"pad > 4", 2, [](RspOverrides &o) { o.ownPad = true; o.pad = QByteArray(6, '\0'); }, int(FieldId::RspPad), "result of truncated configuration", {"error: configured RSP Pad > 4, truncated"}, "00000000 04 06 I"},
-    {"pad no hex text", 0, [](RspOverrides &o) { o.ownPad = o.padInvalid = true; }, int(FieldId::RspPad), "wrong length; expected 2", {"error: configured RSP Pad > 4, truncated", "error: RSP length of pad "}, "02 06 I"},
-    {"pad length", 0, [](RspOverrides &o) { o.padLength = 7; }, int(FieldId::RspPadLength), "error: expected 2", {"error: RSP pad length"}, "0000 07 06 I"},
-    {"next header", 0, [](RspOverrides &o) { o.nextHeader = 5; }, int(FieldId::RspNextHeader), "should be set to 0x06; ASF RMCP Version 1", {"error: RSP Next Header"}, "0000 02 05 I"},
-    {"false integrity data", 0, [](RspOverrides &o) { o.falseIntegrity = true; }, int(FieldId::RspIntegrityData), "error: Integrity data mismatch, expected\n%2", {"error: Integrity data mismatch"}, "0000 02 06 F"},
+    {"short pad", 0, [](RspOverrides &o) { o.ownPad = true; o.pad = "00"; }, int(FieldId::RspPad), "wrong length; expected 2", {"error: RSP length of pad "}, "00 02 06 I"},
+    {"pad > 4", 2, [](RspOverrides &o) { o.ownPad = true; o.pad = "00 00 00 00 00 00"; }, int(FieldId::RspPad), "result of truncated configuration", {"error: configured RSP Pad > 4, truncated"}, "00000000 04 06 I"},
+    {"pad no hex text", 0, [](RspOverrides &o) { o.ownPad = true; o.pad = "0x"; }, int(FieldId::RspPad), "wrong length; expected 2", {"error: configured RSP Pad > 4, truncated", "error: RSP length of pad "}, "02 06 I"},
+    {"pad length", 0, [](RspOverrides &o) { o.ownPadLength = true; o.padLength = 7; }, int(FieldId::RspPadLength), "error: expected 2", {"error: RSP pad length"}, "0000 07 06 I"},
+    {"next header", 0, [](RspOverrides &o) { o.ownNextHeader = true; o.nextHeader = 5; }, int(FieldId::RspNextHeader), "should be set to 0x06; ASF RMCP Version 1", {"error: RSP Next Header"}, "0000 02 05 I"},
+    {"false integrity data", 0, [](RspOverrides &o) { o.falseIntegrityData = true; }, int(FieldId::RspIntegrityData), "error: Integrity data mismatch, expected\n%2", {"error: Integrity data mismatch"}, "0000 02 06 F"},
     {"longer than 1000 bytes", 1100, [](RspOverrides &) {}, None, "", {}, "0000 02 06 I"},
-    {"no trailer", 0, [](RspOverrides &o) { o.trailer = false; }, None, "", {}, ""},
+    {"no trailer", 0, [](RspOverrides &o) { o.sendTail = false; }, None, "", {}, ""},
 };
 
 } // namespace
@@ -183,12 +183,13 @@ void TestRspTransfer::overriding()
     ASF_RMCP_Packet packet;
     const QByteArray plain = ping(packet, QByteArray(r.data, '\x55'))->data();
     RspOverrides o;
+    o.sendTail = true;
     r.set(o);
     QVERIFY(b.rsp->sendMsg(&packet, s, o));
     const QByteArray d = b.next();
     QCOMPARE(d, packet.data());
-    QCOMPARE(d.left(8), (o.sessionId ? be32(*o.sessionId) : s->kx.sidm) + be32(o.sequenceNumber.value_or(1)));
-    QCOMPARE(s->outgoingSequence, o.sequenceNumber ? 0u : 1u); // an own sequence number leaves the counter
+    QCOMPARE(d.left(8), (o.ownSessionID ? be32(o.sessionID) : s->kx.sidm) + be32(o.ownRspSequenceNumber ? o.rspSequenceNumber : 1));
+    QCOMPARE(s->outgoingSequence, o.ownRspSequenceNumber ? 0u : 1u); // an own sequence number leaves the counter
     const int n = int(plain.size()), p = 4 - (n + 2) % 4;
     QCOMPARE(d.mid(8, n), plain);
     // The integrity data covers n + p + 10 bytes, zeros where no byte was yet.
