@@ -15,6 +15,7 @@
 #include "rmcp/rmcpconnection.h"
 
 #include <QProcess>
+#include <QScopeGuard>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -256,6 +257,76 @@ private slots:
         for (QString &row : shown)
             row = row.section(QLatin1Char('\n'), 0, 0); // the first line of each info
         QVERIFY2(shown == log, qPrintable(shown.join('\n')));
+    }
+
+    // OpenIPMI's BMC simulator answers a Presence Ping on its LAN port but
+    // never acknowledges, numbers its pong 255 and asks for no acknowledge.
+    // A ping that wants no acknowledge gets a clean response; one that
+    // wants one is reported as unacknowledged.
+    void ipmiSimPong_data()
+    {
+        QTest::addColumn<int>("seq");
+        QTest::addColumn<QStringList>("log");
+        const QString pong = "received warn Presence Pong\t -Sequence Nr. is 255, no Acknowledge";
+        QTest::newRow("no acknowledge wanted") << 255 << QStringList{"sent ok Presence Ping\t", pong + " -Response for packet sent at T"};
+        QTest::newRow("acknowledge wanted")
+            << -1
+            << QStringList{"sent ok Presence Ping\t", "received ERR Presence Pong\t -Sequence Nr. is 255, no Acknowledge -Out of state packet, expecting acknowledge",
+                           "sent ERR Packet sent at T FAILED (after 0 retransmissions), while waiting for acknowledge"};
+    }
+    void ipmiSimPong()
+    {
+        QFETCH(int, seq);
+        QFETCH(QStringList, log);
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("ipmi_sim"));
+        if (program.isEmpty())
+            QSKIP("ipmi_sim (Debian package openipmi) is not installed");
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid() && QDir(dir.path()).mkdir(QStringLiteral("state")));
+        QUdpSocket probe; // a free port for it, given back just before it starts
+        QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
+        const quint16 port = probe.localPort();
+        probe.close();
+        const auto write = [&](const char *name, const QString &text) {
+            QFile f(dir.filePath(QLatin1String(name)));
+            return f.open(QIODevice::WriteOnly) && f.write(text.toLatin1()) == text.size();
+        };
+        // A BMC with one LAN channel and no users: enough for RMCP pings.
+        QVERIFY(write("lan.conf", QStringLiteral("name \"velquor\"\nset_working_mc 0x20\n  startlan 1\n    addr 127.0.0.1 %1\n"
+                                                 "    priv_limit admin\n    guid a123456789abcdefa123456789abcdef\n  endlan\n")
+                                      .arg(port)));
+        QVERIFY(write("bmc.emu", QStringLiteral("mc_setbmc 0x20\nmc_add 0x20 0 no-device-sdrs 0x23 9 8 0x9f 0x1291 0xf02\nmc_enable 0x20\n")));
+        QProcess sim;
+        sim.setWorkingDirectory(dir.path());
+        sim.start(program, {"-c", "lan.conf", "-f", "bmc.emu", "-s", dir.filePath(QStringLiteral("state")), "-n"});
+        if (!sim.waitForStarted(Patience))
+            QSKIP(qPrintable("ipmi_sim did not start: " + sim.errorString()));
+        const auto end = qScopeGuard([&] {
+            sim.terminate();
+            sim.waitForFinished(Patience);
+        });
+        // Ready when it answers a ping of its own.
+        probe.bind(QHostAddress::LocalHost, 0);
+        bool ready = false;
+        for (int i = 0; i < 20 && !ready && sim.state() == QProcess::Running; ++i) {
+            probe.writeDatagram(QByteArray::fromHex("0600ff06000011be80fe0000"), QHostAddress::LocalHost, port);
+            ready = probe.waitForReadyRead(500);
+        }
+        if (!ready)
+            QSKIP(qPrintable(QStringLiteral("ipmi_sim did not answer a ping on 127.0.0.1 port %1 (exit %2): %3")
+                                 .arg(port)
+                                 .arg(sim.exitCode())
+                                 .arg(QString::fromLocal8Bit(sim.readAllStandardError() + sim.readAllStandardOutput()).trimmed())));
+        Page page(port, false, 1000);
+        page.send(0x80, seq);
+        QVERIFY(page.settled(log.size()));
+        QTest::qWait(300);
+        const QStringList got = rows(page.log());
+        for (const QString &row : got)
+            qInfo("%s", qPrintable(row));
+        const auto *pong = qobject_cast<ASF_RMCP_Packet *>(page.log()->packetAt(1));
+        qInfo("pong: %s", pong->data().toHex(' ').constData());
+        QVERIFY2(got == log, qPrintable(got.join('\n')));
     }
 };
 
