@@ -222,6 +222,8 @@ std::vector<Outgoing> RspResponder::bypass(QByteArrayView d)
             if (int(m_sessions.size()) >= MaxSessions)
                 m_sessions.pop_front();
             Session s;
+            // Room below the first number for the stale answers.
+            s.outgoing = m_config.stale ? 100 : 0;
             s.sidm = sidm.toByteArray();
             s.sidc = sidc = newSidc();
             m_sessions.push_back(s);
