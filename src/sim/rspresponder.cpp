@@ -96,10 +96,10 @@ int RspResponder::sessionsInCreation() const
     return int(m_sessions.size()) - sessionsOpen();
 }
 
-RspResponder::Session *RspResponder::find(QByteArrayView id, bool bySidm)
+RspResponder::Session *RspResponder::find(QByteArrayView id, bool bySidm, bool open)
 {
     for (Session &s : m_sessions) {
-        if ((bySidm ? s.sidm : s.sidc) == id)
+        if ((bySidm ? s.sidm : s.sidc) == id && s.open == open)
             return &s;
     }
     return nullptr;
@@ -121,7 +121,7 @@ QByteArray RspResponder::newSidc()
     for (;;) {
         const quint32 v = m_random->next32();
         const QByteArray id = be32(v);
-        if (v != 0 && !find(id, false))
+        if (v != 0 && !find(id, false, false) && !find(id, false, true))
             return id;
     }
 }
@@ -216,8 +216,10 @@ std::vector<Outgoing> RspResponder::bypass(QByteArrayView d)
         }
         QByteArray sidc(4, '\0');
         if (status == 0) {
-            // The console may try again with the same SIDm: the old attempt goes.
-            if (Session *old = find(sidm, true))
+            // The console may try again with the same SIDm: the old attempt
+            // goes. An open session stays: an unauthenticated request must
+            // not end it.
+            if (Session *old = find(sidm, true, false))
                 remove(old);
             if (int(m_sessions.size()) >= MaxSessions)
                 m_sessions.pop_front();
@@ -242,12 +244,12 @@ std::vector<Outgoing> RspResponder::bypass(QByteArrayView d)
             passOver(QStringLiteral("RAKP Message 1 too short"));
             break;
         }
-        Session *s = find(d.sliced(20, 4), false);
+        Session *s = find(d.sliced(20, 4), false, false);
         const quint8 rolem = quint8(d[40]);
         const int ulength = quint8(d[43]);
         quint8 status = m_config.rakpStatus;
         QByteArray name;
-        if (!s || s->open)
+        if (!s)
             status = StatusInvalidSessionId;
         else if (rolem > 1)
             status = status ? status : StatusInvalidRole;
@@ -278,7 +280,7 @@ std::vector<Outgoing> RspResponder::bypass(QByteArrayView d)
                 code[0] = char(code[0] ^ 0x01);
         } else {
             m_description += QStringLiteral(" (refused with status %1)").arg(status);
-            if (s && !s->open)
+            if (s)
                 remove(s);
         }
         if (m_config.wrongSidm)
@@ -291,8 +293,8 @@ std::vector<Outgoing> RspResponder::bypass(QByteArrayView d)
             passOver(QStringLiteral("RAKP Message 3 too short"));
             break;
         }
-        Session *s = find(d.sliced(24, 4), false);
-        if (!s || s->open || s->sik.isEmpty()) {
+        Session *s = find(d.sliced(24, 4), false, false);
+        if (!s || s->sik.isEmpty()) {
             passOver(QStringLiteral("no session in creation with that SIDc"));
             break;
         }
@@ -348,8 +350,8 @@ std::vector<Outgoing> RspResponder::secured(QByteArrayView d)
     std::vector<Outgoing> out;
     const qsizetype n = d.size();
     const QByteArrayView id = d.first(4);
-    Session *s = find(id, true);
-    if (!s || !s->open) {
+    Session *s = find(id, true, true);
+    if (!s) {
         m_description = QStringLiteral("dropped: no open session %1").arg(hexId(id));
         return out;
     }

@@ -74,7 +74,7 @@ private:
 
     std::vector<Outgoing> bypass(QByteArrayView d);
     std::vector<Outgoing> secured(QByteArrayView d);
-    Session *find(QByteArrayView id, bool bySidm);
+    Session *find(QByteArrayView id, bool bySidm, bool open);
     void remove(const Session *s);
     QByteArray bypassMessage(quint8 type, quint8 tag, const QByteArray &data, bool wantAck);
     void wrap(Session &s, const QByteArray &message, int delayMs, const QString &description,

@@ -237,8 +237,8 @@ private slots:
         QCOMPARE(after.mid(expected - 2), QStringList({"ack 3", "40 1"}));
     }
 
-    // Sessions never closed do not pile up; a RAKP Message 1 for a session
-    // that was pushed out is refused.
+    // Sessions never closed do not pile up. An Open Session Request naming
+    // an open session's SIDm (anybody can send one) leaves that session open.
     void boundedSessions()
     {
         Rig rig(keyed());
@@ -246,6 +246,13 @@ private slots:
             QCOMPARE(rig.console.open(), 0);
         QCOMPARE(rig.responder.sessionsOpen(), RspResponder::MaxSessions);
         QCOMPARE(rig.responder.sessionsInCreation(), 0);
+        const QByteArray request = QByteArray(8, '\0') + QByteArray::fromHex("06000006000011be83090014")
+                                   + rig.console.session()->kx.sidm
+                                   + QByteArray::fromHex("01000008010000000200000801000000");
+        QCOMPARE(rig.responder.receive(request).size(), size_t(2));
+        QCOMPARE(rig.responder.sessionsInCreation(), 1);
+        QVERIFY(rig.console.send(0x80, 1, 3));
+        QCOMPARE(kinds(rig.console.messages(0, 2)), QStringList({"ack 3", "40 1"}));
     }
 };
 
