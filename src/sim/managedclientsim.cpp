@@ -10,6 +10,7 @@ namespace velquor::sim {
 
 ManagedClientSim::ManagedClientSim(const SimConfig &config, LogClock *clock, QObject *parent)
     : QObject(parent), m_config(config), m_clock(clock), m_responder(config.responder),
+      m_rspResponder(config.rsp, &m_responder),
       m_socketFactory([] { return std::make_unique<UdpDatagramSocket>(); }), m_trapTimer(new QTimer(this))
 {
     m_trapTimer->setSingleShot(true);
@@ -27,6 +28,17 @@ int ManagedClientSim::start()
         return code;
     m_rmcpSocket = std::move(socket);
     connect(m_rmcpSocket.get(), &DatagramSocket::readyRead, this, &ManagedClientSim::readRmcp);
+    m_rspBindFailed = false;
+    if (m_config.rsp.enabled) {
+        auto rsp = m_socketFactory();
+        if (const int code = rsp->bind(m_config.address, m_config.rsp.port); code != SocketNoError) {
+            m_rspBindFailed = true;
+            m_rmcpSocket.reset();
+            return code;
+        }
+        m_rspSocket = std::move(rsp);
+        connect(m_rspSocket.get(), &DatagramSocket::readyRead, this, &ManagedClientSim::readRsp);
+    }
     if (m_config.traps.enabled) {
         m_trapSocket = m_socketFactory();
         m_traps.emplace(m_config.traps, m_clock->elapsed());
@@ -40,6 +52,7 @@ void ManagedClientSim::stop()
     m_trapTimer->stop();
     m_traps.reset();
     m_rmcpSocket.reset(); // and with it the late answers waiting
+    m_rspSocket.reset();
     m_lateWaiting = 0;
     m_trapSocket.reset();
 }
@@ -52,6 +65,11 @@ QHostAddress ManagedClientSim::localAddress() const
 quint16 ManagedClientSim::localPort() const
 {
     return m_rmcpSocket ? m_rmcpSocket->localPort() : 0;
+}
+
+quint16 ManagedClientSim::rspLocalPort() const
+{
+    return m_rspSocket ? m_rspSocket->localPort() : 0;
 }
 
 void ManagedClientSim::line(const char *direction, const QHostAddress &peer, quint16 port, const char *protocol,
@@ -75,11 +93,26 @@ void ManagedClientSim::readRmcp()
         ++m_received;
         const std::vector<Outgoing> answers = m_responder.receive(d.data);
         line("received", d.sender, d.senderPort, "RMCP", m_responder.lastDescription(), d.data);
-        sendAnswers(answers, d.sender, d.senderPort);
+        sendAnswers(m_rmcpSocket.get(), "RMCP", answers, d.sender, d.senderPort);
     }
 }
 
-void ManagedClientSim::sendAnswers(const std::vector<Outgoing> &answers, const QHostAddress &to, quint16 port)
+void ManagedClientSim::readRsp()
+{
+    if (!m_rspSocket)
+        return;
+    m_batch.clear();
+    m_rspSocket->readPending(m_batch);
+    for (const ReceivedDatagram &d : m_batch) {
+        ++m_received;
+        const std::vector<Outgoing> answers = m_rspResponder.receive(d.data);
+        line("received", d.sender, d.senderPort, "RSP", m_rspResponder.lastDescription(), d.data);
+        sendAnswers(m_rspSocket.get(), "RSP", answers, d.sender, d.senderPort);
+    }
+}
+
+void ManagedClientSim::sendAnswers(DatagramSocket *socket, const char *protocol, const std::vector<Outgoing> &answers,
+                                   const QHostAddress &to, quint16 port)
 {
     // Answers of one delay leave together, in their order.
     std::map<int, std::vector<Outgoing>> byDelay;
@@ -90,21 +123,21 @@ void ManagedClientSim::sendAnswers(const std::vector<Outgoing> &answers, const Q
         const std::vector<Outgoing> &group = entry.second;
         if (delay == 0) {
             for (const Outgoing &o : group)
-                send(m_rmcpSocket.get(), o.bytes, to, port, "RMCP", o.description);
+                send(socket, o.bytes, to, port, protocol, o.description);
             continue;
         }
         // A flood of requests must not pile up late answers without bound.
         if (m_lateWaiting >= MaxLateAnswers) {
             for (const Outgoing &o : group)
-                line("not sent (too many late answers waiting)", to, port, "RMCP", o.description, o.bytes);
+                line("not sent (too many late answers waiting)", to, port, protocol, o.description, o.bytes);
             continue;
         }
         ++m_lateWaiting;
         // Late answers leave by the socket they came for; a stop drops them.
-        QTimer::singleShot(delay, Qt::PreciseTimer, m_rmcpSocket.get(), [this, socket = m_rmcpSocket.get(), group, to, port] {
+        QTimer::singleShot(delay, Qt::PreciseTimer, socket, [this, socket, protocol, group, to, port] {
             --m_lateWaiting;
             for (const Outgoing &o : group)
-                send(socket, o.bytes, to, port, "RMCP", o.description);
+                send(socket, o.bytes, to, port, protocol, o.description);
         });
     }
 }

@@ -3,6 +3,7 @@
 #include "core/datagramsocket.h"
 #include "core/logclock.h"
 #include "sim/rmcpresponder.h"
+#include "sim/rspresponder.h"
 #include "sim/simconfig.h"
 #include "sim/trapschedule.h"
 
@@ -31,15 +32,19 @@ public:
 
     void setSocketFactory(SocketFactory factory) { m_socketFactory = std::move(factory); }
 
-    // Binds the RMCP socket and starts the traps; 0, or the socket error
-    // code (1..9) when the bind failed.
+    // Binds the RMCP socket (and the RSP one, when enabled) and starts the
+    // traps; 0, or the socket error code (1..9) when a bind failed.
     int start();
+    // When start() failed: whether the RSP socket was the one.
+    bool rspBindFailed() const { return m_rspBindFailed; }
     // Closes the sockets and forgets answers and traps not yet sent.
     void stop();
 
     QHostAddress localAddress() const;
     quint16 localPort() const;
+    quint16 rspLocalPort() const;
     const RmcpResponder &responder() const { return m_responder; }
+    const RspResponder &rspResponder() const { return m_rspResponder; }
     quint64 datagramsReceived() const { return m_received; }
     quint64 datagramsSent() const { return m_sent; }
 
@@ -59,7 +64,9 @@ signals:
 
 private:
     void readRmcp();
-    void sendAnswers(const std::vector<Outgoing> &answers, const QHostAddress &to, quint16 port);
+    void readRsp();
+    void sendAnswers(DatagramSocket *socket, const char *protocol, const std::vector<Outgoing> &answers,
+                     const QHostAddress &to, quint16 port);
     void send(DatagramSocket *socket, const QByteArray &bytes, const QHostAddress &to, quint16 port,
               const char *protocol, const QString &description);
     void line(const char *direction, const QHostAddress &peer, quint16 port, const char *protocol,
@@ -68,10 +75,13 @@ private:
     SimConfig m_config;
     LogClock *m_clock;
     RmcpResponder m_responder;
+    RspResponder m_rspResponder; // shares the system state with m_responder
     std::optional<TrapSchedule> m_traps;
     SocketFactory m_socketFactory;
     std::unique_ptr<DatagramSocket> m_rmcpSocket;
+    std::unique_ptr<DatagramSocket> m_rspSocket;
     std::unique_ptr<DatagramSocket> m_trapSocket;
+    bool m_rspBindFailed = false;
     QTimer *m_trapTimer;
     std::vector<ReceivedDatagram> m_batch;
     quint64 m_received = 0;

@@ -41,6 +41,33 @@ const char usage[] =
     "      --drop N             ignore the first N requests altogether\n"
     "      --twice              send every answer twice\n"
     "\n"
+    "RSP secure sessions (off unless --rsp is given):\n"
+    "      --rsp                answer RSP on the secure port: session creation\n"
+    "                           (Presence Ping, Open Session, RAKP Messages 1 and\n"
+    "                           3), secured requests answered as on the RMCP port,\n"
+    "                           Close Session\n"
+    "      --rsp-port PORT      the secure UDP port, on --address (664; 0 picks a\n"
+    "                           free one)\n"
+    "      --operator-key HEX   Operator Key, up to 20 bytes as hex digits (empty)\n"
+    "      --administrator-key HEX\n"
+    "                           Administrator Key, as above (empty)\n"
+    "      --generator-key HEX  Generator Key, as above (empty)\n"
+    "      --guid HEX           the client's GUID, 16 bytes as hex digits (zeros)\n"
+    "      --rsp-users NAMES    user names accepted, separated by commas (any)\n"
+    "  Faults in the sessions:\n"
+    "      --rsp-status N       Status Code N in every Open Session Response\n"
+    "      --rsp-rakp-status N  Status Code N in every RAKP Message 2\n"
+    "      --rsp-close-status N Status Code N in every Close Session Response\n"
+    "      --rsp-wrong-hash     RAKP Message 2 with a wrong key-exchange hash\n"
+    "      --rsp-wrong-sidm     Open Session Response and RAKP Message 2 name\n"
+    "                           another SIDm than the console's\n"
+    "      --rsp-bad-integrity  secured answers with wrong integrity data\n"
+    "      --rsp-replay         every secured answer sent twice with the same\n"
+    "                           sequence number\n"
+    "      --rsp-stale          every second secured answer carries a sequence\n"
+    "                           number 32 behind the one before\n"
+    "      --rsp-no-ack         acknowledge nothing on the secure port\n"
+    "\n"
     "Platform Event Traps (off unless --traps is given):\n"
     "      --traps              send traps\n"
     "      --trap-address ADDR  to this address (127.0.0.1)\n"
@@ -99,6 +126,25 @@ struct Reader
         if (number(name, low, high, value))
             field = T(value);
     }
+    // Hex digits (blanks allowed between bytes) for at most maxBytes bytes;
+    // exactly that many when exact.
+    void bytes(const char *name, int maxBytes, bool exact, QByteArray &field)
+    {
+        const QString option = QLatin1String(name);
+        if (failed() || !parser.isSet(option))
+            return;
+        const QString text = parser.value(option).remove(QLatin1Char(' '));
+        bool hexOnly = text.size() % 2 == 0;
+        for (const QChar c : text)
+            hexOnly = hexOnly && (c.isDigit() || (c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f')));
+        const QByteArray value = QByteArray::fromHex(text.toLatin1());
+        if (!hexOnly || value.size() > maxBytes || (exact && value.size() != maxBytes)) {
+            error = QStringLiteral("--%1 wants %2%3 bytes as hex digits, not '%4'")
+                        .arg(option, QLatin1String(exact ? "" : "up to ")).arg(maxBytes).arg(parser.value(option));
+            return;
+        }
+        field = value;
+    }
     void address(const char *name, QHostAddress &field)
     {
         const QString option = QLatin1String(name);
@@ -133,7 +179,11 @@ ParsedArguments parseArguments(const QStringList &arguments)
         valued({"trap-address"}), valued({"trap-port"}), valued({"heartbeat-interval"}), valued({"alerts"}),
         valued({"alert-period"}), valued({"alert-retransmissions"}), valued({"alert-spacing"}),
         flag({"changed-retransmissions"}), valued({"miss-heartbeats"}), flag({"malformed-traps"}),
-        flag({"truncated-traps"}),
+        flag({"truncated-traps"}), flag({"rsp"}), valued({"rsp-port"}), valued({"operator-key"}),
+        valued({"administrator-key"}), valued({"generator-key"}), valued({"guid"}), valued({"rsp-users"}),
+        valued({"rsp-status"}), valued({"rsp-rakp-status"}), valued({"rsp-close-status"}), flag({"rsp-wrong-hash"}),
+        flag({"rsp-wrong-sidm"}), flag({"rsp-bad-integrity"}), flag({"rsp-replay"}), flag({"rsp-stale"}),
+        flag({"rsp-no-ack"}),
     };
     parser.addOptions(options);
 
@@ -189,6 +239,42 @@ ParsedArguments parseArguments(const QStringList &arguments)
     }
     in.set("drop", 0, 1000000000, r.dropFirst);
     r.twice = parser.isSet(QStringLiteral("twice"));
+
+    RspConfig &k = c.rsp;
+    k.enabled = parser.isSet(QStringLiteral("rsp"));
+    in.set("rsp-port", 0, 65535, k.port);
+    in.bytes("operator-key", 20, false, k.operatorKey);
+    in.bytes("administrator-key", 20, false, k.administratorKey);
+    in.bytes("generator-key", 20, false, k.generatorKey);
+    in.bytes("guid", 16, true, k.guid);
+    if (!in.failed() && parser.isSet(QStringLiteral("rsp-users"))) {
+        k.users = parser.value(QStringLiteral("rsp-users")).split(QLatin1Char(','));
+        for (const QString &name : k.users) {
+            if (name.size() > 16 || name.toLatin1() != name.toUtf8()) {
+                in.error = QStringLiteral("--rsp-users wants names of up to 16 Latin-1 characters, not '%1'").arg(name);
+                break;
+            }
+        }
+    }
+    in.set("rsp-status", 0, 255, k.openStatus);
+    in.set("rsp-rakp-status", 0, 255, k.rakpStatus);
+    in.set("rsp-close-status", 0, 255, k.closeStatus);
+    k.wrongHash = parser.isSet(QStringLiteral("rsp-wrong-hash"));
+    k.wrongSidm = parser.isSet(QStringLiteral("rsp-wrong-sidm"));
+    k.badIntegrity = parser.isSet(QStringLiteral("rsp-bad-integrity"));
+    k.replay = parser.isSet(QStringLiteral("rsp-replay"));
+    k.stale = parser.isSet(QStringLiteral("rsp-stale"));
+    k.noAck = parser.isSet(QStringLiteral("rsp-no-ack"));
+    if (!in.failed() && !k.enabled) {
+        for (const char *name : {"rsp-port", "operator-key", "administrator-key", "generator-key", "guid", "rsp-users",
+                                 "rsp-status", "rsp-rakp-status", "rsp-close-status", "rsp-wrong-hash",
+                                 "rsp-wrong-sidm", "rsp-bad-integrity", "rsp-replay", "rsp-stale", "rsp-no-ack"}) {
+            if (parser.isSet(QLatin1String(name))) {
+                in.error = QStringLiteral("--%1 needs --rsp").arg(QLatin1String(name));
+                break;
+            }
+        }
+    }
 
     t.enabled = parser.isSet(QStringLiteral("traps"));
     in.address("trap-address", t.address);

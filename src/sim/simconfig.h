@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHostAddress>
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,25 @@ struct ResponderConfig
     quint8 systemState = 0;    // at start: S0 / G0 working
 };
 
+// The secure port: keys, identity and the faults of its sessions.
+struct RspConfig
+{
+    bool enabled = false;
+    quint16 port = 664;
+    QByteArray operatorKey, administratorKey, generatorKey; // up to 20 bytes each
+    QByteArray guid = QByteArray(16, '\0');
+    QStringList users;         // user names accepted; empty: any
+    quint8 openStatus = 0;     // Status Code of every Open Session Response
+    quint8 rakpStatus = 0;     // ... of every RAKP Message 2
+    quint8 closeStatus = 0;    // ... of every Close Session Response
+    bool wrongHash = false;    // RAKP Message 2 with a wrong key-exchange hash
+    bool wrongSidm = false;    // Open Session Response and RAKP Message 2 with another SIDm
+    bool badIntegrity = false; // secured answers with wrong integrity data
+    bool replay = false;       // every secured answer sent twice, same sequence number
+    bool stale = false;        // every second secured answer 32 numbers behind
+    bool noAck = false;        // acknowledge nothing on the secure port
+};
+
 // Which traps go out, and how they go wrong on purpose.
 struct TrapConfig
 {
@@ -52,6 +72,7 @@ struct SimConfig
     quint16 port = 623;
     bool verbose = false;
     ResponderConfig responder;
+    RspConfig rsp;
     TrapConfig traps;
 };
 

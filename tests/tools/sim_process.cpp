@@ -182,6 +182,21 @@ private slots:
         QTest::newRow("both") << QStringList{"--skip-seq", "--repeat-seq"} << 2 << "choose one of --skip-seq and --repeat-seq";
         QTest::newRow("twice") << QStringList{"-p", "1", "--port", "2"} << 2 << "--port given more than once";
         QTest::newRow("no traps") << QStringList{"--alerts", "3"} << 2 << "--alerts needs --traps";
+        QTest::newRow("no rsp") << QStringList{"--rsp-wrong-hash"} << 2 << "--rsp-wrong-hash needs --rsp";
+        QTest::newRow("key not hex") << QStringList{"--rsp", "--operator-key", "0g"} << 2
+                                     << "--operator-key wants up to 20 bytes as hex digits, not '0g'";
+        QTest::newRow("key odd") << QStringList{"--rsp", "--generator-key", "123"} << 2
+                                 << "--generator-key wants up to 20 bytes as hex digits, not '123'";
+        QTest::newRow("key 21 bytes") << QStringList{"--rsp", "--administrator-key", QString(42, '1')} << 2
+                                      << "--administrator-key wants up to 20 bytes as hex digits, not '" + QString(42, '1') + "'";
+        QTest::newRow("guid 15 bytes") << QStringList{"--rsp", "--guid", QString(30, 'a')} << 2
+                                       << "--guid wants 16 bytes as hex digits, not '" + QString(30, 'a') + "'";
+        QTest::newRow("status") << QStringList{"--rsp", "--rsp-status", "256"} << 2
+                                << "--rsp-status wants a whole number from 0 to 255, not '256'";
+        QTest::newRow("user") << QStringList{"--rsp", "--rsp-users", "a,abcdefghijklmnopq"} << 2
+                              << "--rsp-users wants names of up to 16 Latin-1 characters, not 'abcdefghijklmnopq'";
+        QTest::newRow("rsp port taken") << QStringList{"--port", "0", "--rsp", "--rsp-port", QString::number(holder.localPort())} << 1
+                                        << QStringLiteral("cannot bind 127.0.0.1 port %1 (error: device is already bound)").arg(holder.localPort());
         QTest::newRow("taken") << QStringList{"--port", QString::number(holder.localPort())} << 1
                                << QStringLiteral("cannot bind 127.0.0.1 port %1 (error: device is already bound)").arg(holder.localPort());
     }

@@ -77,13 +77,18 @@ int main(int argc, char **argv)
         QObject::connect(&simulator, &sim::ManagedClientSim::datagramLine, &printLine);
     if (const int code = simulator.start(); code != SocketNoError) {
         std::fprintf(stderr, "velquor-sim: cannot bind %s port %u (%s)\n",
-                     config.address.toString().toLocal8Bit().constData(), unsigned(config.port),
+                     config.address.toString().toLocal8Bit().constData(),
+                     unsigned(simulator.rspBindFailed() ? config.rsp.port : config.port),
                      socketErrorText(code).toLocal8Bit().constData());
         return ExitFailure;
     }
     printLine(QStringLiteral("velquor-sim: RMCP/ASF on %1 port %2")
                   .arg(simulator.localAddress().toString())
                   .arg(simulator.localPort()));
+    if (config.rsp.enabled)
+        printLine(QStringLiteral("velquor-sim: RSP on %1 port %2")
+                      .arg(simulator.localAddress().toString())
+                      .arg(simulator.rspLocalPort()));
     if (config.traps.enabled)
         printLine(QStringLiteral("velquor-sim: PET traps to %1 port %2")
                       .arg(config.traps.address.toString())
