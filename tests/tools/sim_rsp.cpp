@@ -212,25 +212,31 @@ private slots:
             return rig.console.rsp->sendMsg(&packet, s, o) && Console::waitFor([&] { return rig.got.size() > before; });
         };
         rsp::RspOverrides o;
-        o.sequenceNumber = 40;
+        o.sendTail = true;
+        o.ownRspSequenceNumber = true;
+        o.rspSequenceNumber = 40;
         QVERIFY(sendWith(o) && Console::waitFor([&] { return rig.console.received.size() == 2; }));
         const size_t answered = 2;
-        o = {};
-        o.sequenceNumber = 41;
-        if (field == 0)
-            o.sessionId = value;
-        else if (field == 1)
-            o.sequenceNumber = value;
-        else if (field == 2)
+        o.rspSequenceNumber = 41;
+        if (field == 0) {
+            o.ownSessionID = true;
+            o.sessionID = value;
+        } else if (field == 1) {
+            o.rspSequenceNumber = value;
+        } else if (field == 2) {
+            o.ownPadLength = true;
             o.padLength = quint8(value);
-        else
-            o.falseIntegrity = true;
+        } else {
+            o.falseIntegrityData = true;
+        }
         QVERIFY(sendWith(o));
         QVERIFY2(rig.responder.lastDescription().endsWith(reason), qPrintable(rig.responder.lastDescription()));
         Console::idle(50);
         const qsizetype expected = reason.startsWith("dropped") ? 2 : 4;
         o = {};
-        o.sequenceNumber = 42; // sends with a number of their own leave the console's counter at 0
+        o.sendTail = true;
+        o.ownRspSequenceNumber = true;
+        o.rspSequenceNumber = 42; // sends with a number of their own leave the console's counter at 0
         QVERIFY(sendWith(o));
         const QStringList after = kinds(rig.console.messages(qsizetype(answered), expected));
         QCOMPARE(after.size(), expected);

@@ -94,9 +94,11 @@ private slots:
         QCOMPARE(kinds(console.messages(0, answered.size())), answered);
 
         rsp::RspOverrides replayed, forged, stale;
-        replayed.sequenceNumber = 2;
-        forged.falseIntegrity = true;
-        stale.sequenceNumber = 4;
+        replayed.sendTail = forged.sendTail = stale.sendTail = true;
+        replayed.ownRspSequenceNumber = stale.ownRspSequenceNumber = true;
+        replayed.rspSequenceNumber = 2;
+        forged.falseIntegrityData = true;
+        stale.rspSequenceNumber = 4;
         const auto falsified = [&](const rsp::RspOverrides &o) {
             ASF_RMCP_Packet p;
             p.setData(QByteArray::fromHex("0600ff06000011be80050000"));
