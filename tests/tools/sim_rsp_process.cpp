@@ -1,8 +1,8 @@
 // velquor-sim's secure port as a program over loopback UDP, driven by the
 // console's session library: sessions with and without acknowledges,
-// secured requests and retransmission, what the console falsifies dropped
-// by the simulator, what the simulator falsifies found by the console, a
-// refused creation, and the time-outs when the simulator is gone.
+// secured requests and retransmission, what the simulator falsifies found
+// by the console, a refused creation, and the time-outs when the simulator
+// is gone. (What the console falsifies is dropped: sim_rsp.cpp.)
 
 #include "core/trace.h"
 #include "tools/simrsp.h"
@@ -70,8 +70,7 @@ class TestSimRspProcess : public QObject
 private slots:
     void initTestCase() { setTraceEnabled(false); }
 
-    // A whole session; then messages the console falsifies, which the
-    // simulator drops (its verbose lines say why) while the session goes on.
+    // A whole session, seen from both ends.
     void session_data()
     {
         QTest::addColumn<bool>("noAck");
@@ -93,33 +92,11 @@ private slots:
                                            : QStringList{"ack 9", "40", "ack 9", "41", "ack 9", "42", "ack 9", "40"};
         QCOMPARE(kinds(console.messages(0, answered.size())), answered);
 
-        rsp::RspOverrides replayed, forged, stale;
-        replayed.sendTail = forged.sendTail = stale.sendTail = true;
-        replayed.ownRspSequenceNumber = stale.ownRspSequenceNumber = true;
-        replayed.rspSequenceNumber = 2;
-        forged.falseIntegrityData = true;
-        stale.rspSequenceNumber = 4;
-        const auto falsified = [&](const rsp::RspOverrides &o) {
-            ASF_RMCP_Packet p;
-            p.setData(QByteArray::fromHex("0600ff06000011be80050000"));
-            return console.rsp->sendMsg(&p, console.session(), o);
-        };
-        QVERIFY(falsified(replayed) && falsified(forged));
-        for (int i = 0; i < 36; ++i) // wanting no answer; the window ends at 41 then
-            QVERIFY(console.send(0x80, 255, 255));
-        QVERIFY(falsified(stale));
-        Console::idle(300);
-        QCOMPARE(console.messages(answered.size(), 0).size(), 0);
-
         QCOMPARE(console.close(), 2);
         QVERIFY2(console.errors().isEmpty(), qPrintable(console.errors().join('|')));
         QCOMPARE(sim.end(SIGINT), 0);
-        for (const char *line : {"dropped: reused sequence number 2", "dropped: integrity data mismatch",
-                                 "dropped: sequence number 4 outside the window 10 - 41", "Close Session Request",
-                                 "(session closed)"}) {
-            QVERIFY2(sim.output.contains(QLatin1String(line)),
-                     qPrintable(QLatin1String(line) + " not in:\n" + sim.output.split('\n').filter(QRegularExpression("dropped|Close")).join('\n')));
-        }
+        QVERIFY2(sim.output.contains(QLatin1String("Close Session Request")) && sim.output.contains(QLatin1String("(session closed)")),
+                 qPrintable(sim.output));
     }
 
     // Faults of the simulator, found by the console.
@@ -129,7 +106,6 @@ private slots:
         QTest::addColumn<int>("created");
         QTest::addColumn<QStringList>("findings");
         QTest::newRow("status 11") << QStringList{"--rsp-status", "11"} << 1 << QStringList{"error: Status Code"};
-        QTest::newRow("wrong hash") << QStringList{"--rsp-wrong-hash"} << 1 << QStringList{"error: Hash values mismatch"};
         QTest::newRow("replayed") << QStringList{"--rsp-replay"} << 0
                                   << QStringList(2, "error: reused Sequence Number");
         QTest::newRow("stale") << QStringList{"--rsp-stale"} << 0
