@@ -652,6 +652,10 @@ int RspMachine::initSession(const SessionSettings &settings)
     s.phase = PhaseDiscovery;
     trace(QStringLiteral("QRsp::initSession(), NEW session initiated\n"));
     m_messageState = MsIdle;
+    // A write event still queued for an earlier acknowledge (the close's, when
+    // the owner opens the next session from its status report) belongs to
+    // no step of this creation.
+    m_writeNotifier = false;
     Steps{*this}.discoveryWriter(s);
     return 0;
 }

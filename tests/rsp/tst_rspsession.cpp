@@ -75,6 +75,7 @@ private slots:
     void termination_data();
     void termination();
     void terminationFailures();
+    void creationRightAfterClose();
     void sessionIdsAndTags();
     void replacingTheManager();
     void connecting();
@@ -325,6 +326,35 @@ void TestRspSession::termination()
     }
     QCOMPARE(b.next(), QByteArray());
     QVERIFY(b.rsp->sessions().contains(s)); // closed sessions stay listed
+}
+
+// A page that opens the next session from the close's status report: the
+// write event queued for the close's acknowledge must not advance it.
+void TestRspSession::creationRightAfterClose()
+{
+    Bench fresh;
+    QCOMPARE(fresh.init(), 0);
+    settle();
+    Bench b;
+    QVERIFY(b.establish());
+    QRssp *s = b.session();
+    s->setExpectedSequenceNumber(200);
+    b.clientSeq = 200;
+    int again = -2;
+    connect(b.rsp.get(), &QRsp::sessionStatus, b.rsp.get(), [&](QRssp *x) {
+        if (x == s && s->status == StatusClosed && again == -2)
+            again = b.init();
+    });
+    QVERIFY(b.rsp->termSession(s));
+    const QByteArray close = b.next();
+    b.send(b.secured(Bench::ack(close).mid(8), ++b.secureSeq));
+    b.send(b.secured(message(0, 0, b.seq(), 0x44, quint8(close[17]), hex("08")).mid(8), ++b.secureSeq));
+    QCOMPARE(again, 0);
+    settle();
+    QRssp *next = b.session();
+    QVERIFY(next != s);
+    QCOMPARE(QList<int>({next->phase, b.rsp->messageState()}),
+             QList<int>({fresh.session()->phase, fresh.rsp->messageState()}));
 }
 
 void TestRspSession::terminationFailures()
