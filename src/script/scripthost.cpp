@@ -99,6 +99,8 @@ QString ScriptError::text() const
 {
     if (fileName.isEmpty())
         return message;
+    if (line <= 0)
+        return QStringLiteral("%1: %2").arg(fileName, message);
     return QStringLiteral("%1:%2: %3").arg(fileName).arg(line).arg(message);
 }
 
@@ -231,6 +233,11 @@ bool ScriptHost::evaluateSource(const QString &source)
     const QJSValue result = m_engine->evaluate(program, file, 1);
     if (result.isError()) {
         m_lastError = errorOf(result, file);
+        // A fault found only in the publishing lines behind the source (an
+        // unclosed bracket) belongs to the source's end.
+        const int lines = int(source.count(QLatin1Char('\n'))) + 1;
+        if (m_lastError.line > lines)
+            m_lastError.line = lines;
         trace(QStringLiteral("script error: %1\n").arg(m_lastError.text()));
         return false;
     }
