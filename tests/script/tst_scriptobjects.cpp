@@ -1,14 +1,18 @@
 #include "scriptfixture.h"
 #include "support/capture.h"
+#include "support/workdir.h"
 
 #include "core/asflogger.h"
+#include "core/packetlogmodel.h"
 #include "core/asfpacket.h"
+#include "pet/asfpethandler.h"
 #include "pet/asfpetpacket.h"
 #include "rmcp/asfrmcphandler.h"
 #include "rmcp/asfrmcppacket.h"
 #include "script/scriptobjects.h"
 
 #include <QJSEngine>
+#include <QMetaMethod>
 #include <QPointer>
 
 using namespace velquor;
@@ -217,6 +221,71 @@ function after() { expect(RMCP1_LOG.getLastAsfPacket().getAsfPacketInfo() === "k
         fx.runner.host().engine()->collectGarbage();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(record);
+        QVERIFY(fx.passes("after"));
+    }
+    // Every public slot of every script object and record, called from a
+    // script with hostile arguments (and too few): script errors at most,
+    // never a crash, and the objects work afterwards.
+    void hostileArguments()
+    {
+        test::WorkingDirectory wd;
+        ScriptFixture fx("function after() { RMCP1_LOG.log('alive'); expect(RMCP1_LOG.getLastAsfPacket().getAsfPacketInfo() === 'alive', 'alive'); }");
+        fx.runner.host().setTimeLimit(20000);
+        // Records of every kind in the logs.
+        fx.runner.petHandler()->receiveDatagram(QByteArray::fromHex("3082001e0201000406707562"));
+        fx.runner.rmcpHandler(1)->sendPacketRsp(6, 0, false, 0, 6, 4542, 0x80, false, 0, 0, 0, QString(), 0);
+        fx.runner.rmcpHandler(2)->logger()->log(QStringLiteral("line-detail"));
+
+        QJSEngine *engine = fx.runner.host().engine();
+        QJSValue global = engine->globalObject();
+        QList<QPair<QString, QObject *>> targets;
+        for (const char *name : {"PET", "PET_LOG", "RMCP1", "RMCP1_LOG", "RMCP2", "RMCP2_LOG"})
+            targets << qMakePair(QString::fromLatin1(name), global.property(QLatin1String(name)).toQObject());
+        targets << qMakePair(QStringLiteral("PET_LOG.getLastAsfPacket()"),
+                             static_cast<QObject *>(fx.runner.petHandler()->logger()->getLastAsfPacket()));
+        targets << qMakePair(QStringLiteral("RMCP1_LOG.getPacket(-1)"),
+                             static_cast<QObject *>(fx.runner.rmcpHandler(1)->logger()->model()->packetAt(0)));
+        targets << qMakePair(QStringLiteral("RMCP2_LOG.getLastAsfPacket()"),
+                             static_cast<QObject *>(fx.runner.rmcpHandler(2)->logger()->getLastAsfPacket()));
+        QString calls;
+        int count = 0;
+        for (const auto &[expr, object] : targets) {
+            QVERIFY2(object, qPrintable(expr));
+            const QMetaObject *meta = object->metaObject();
+            for (int i = QObject::staticMetaObject.methodCount(); i < meta->methodCount(); ++i) {
+                const QMetaMethod m = meta->method(i);
+                if (m.methodType() != QMetaMethod::Slot || m.access() != QMetaMethod::Public)
+                    continue;
+                const QString name = QString::fromLatin1(m.name());
+                // Waits get finite times below; the rest every hostile value.
+                const bool wait = name.startsWith(QLatin1String("wait"));
+                calls += QStringLiteral("probe(function (v) { return %1.%2(%3); }, %4);\n")
+                             .arg(expr, name, QStringList(m.parameterCount(), QStringLiteral("v")).join(QLatin1Char(',')),
+                                  wait ? QStringLiteral("true") : QStringLiteral("false"));
+                calls += QStringLiteral("try { %1.%2(); } catch (e) {}\n").arg(expr, name);
+                ++count;
+            }
+        }
+        QVERIFY(count > 100);
+        const QString script = QStringLiteral(R"(
+(function () {
+  var values = [null, undefined, NaN, Infinity, -Infinity, -0, 0xFFFFFFFF, -0x80000001, Math.pow(2, 53), 1e308,
+                "", "abc", "300.1.1.1", "-", "\u0000\uFFFF", "ff ff zz", {}, [], [1, 2], RMCP1, PET_LOG,
+                function () {}, true, -1, 256];
+  var calls = 0;
+  function probe(f, isWait) {
+    values.forEach(function (v) {
+      if (isWait && typeof v === "number" && !(v < 100)) return;
+      try { f(v); } catch (e) {}
+      ++calls;
+    });
+  }
+  %1
+  return calls;
+})())").arg(calls);
+        const QJSValue result = engine->evaluate(script);
+        QVERIFY2(!result.isError(), qPrintable(result.toString()));
+        QVERIFY(result.toInt() > count * 20);
         QVERIFY(fx.passes("after"));
     }
 };
