@@ -9,6 +9,7 @@
 #include <QJSValueIterator>
 #include <QRegularExpression>
 #include <QSet>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -23,6 +24,29 @@ namespace velquor::script {
 namespace {
 
 ScriptHost *g_current = nullptr;
+QtMessageHandler g_previousHandler = nullptr;
+
+// The engine only warns about an error thrown in a function connected to a
+// signal; while a test runs, such a warning fails the test.
+void catchHandlerErrors(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    static const QRegularExpression jsError(QStringLiteral("^\\S+:\\d+: \\w*Error: "));
+    if (type == QtWarningMsg && g_current && g_current->thread() == QThread::currentThread()
+        && jsError.match(message).hasMatch()) {
+        QString text = message;
+        if (text.startsWith(QLatin1String("file://")))
+            text = text.mid(7);
+        else if (text.startsWith(QLatin1String("file:")))
+            text = text.mid(5);
+        // Not traced from here (a message inside the handler would bypass
+        // it): the warning itself goes on to the trace below.
+        g_current->recordFailure(QStringLiteral("error in a connected function: %1").arg(text), false);
+    }
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+    else
+        qt_message_output(type, context, message);
+}
 
 // Published before the project, so a test can call them like built-ins.
 const char *const GlobalsGlue = "function wait(ms) { __velquor.wait(Number(ms)); }\n"
@@ -333,10 +357,11 @@ void ScriptHost::stop()
             l->quit();
 }
 
-void ScriptHost::recordFailure(const QString &text)
+void ScriptHost::recordFailure(const QString &text, bool traced)
 {
     m_failures << text;
-    trace(QStringLiteral("error: test failed: %1\n").arg(text));
+    if (traced)
+        trace(QStringLiteral("error: test failed: %1\n").arg(text));
     emit failureRecorded(text);
 }
 
@@ -356,6 +381,9 @@ RunResult ScriptHost::run(const ScriptFunction &function)
     m_deadline = m_timeLimitMs > 0 ? QDeadlineTimer(m_timeLimitMs) : QDeadlineTimer(QDeadlineTimer::Forever);
     ScriptHost *outer = g_current;
     g_current = this;
+    const QtMessageHandler previous = qInstallMessageHandler(catchHandlerErrors);
+    if (previous != catchHandlerErrors)
+        g_previousHandler = previous;
     emit runStarted(label);
     QElapsedTimer clock;
     clock.start();
@@ -385,6 +413,8 @@ RunResult ScriptHost::run(const ScriptFunction &function)
         }
     }
     m_engine->setInterrupted(false);
+    if (!outer)
+        qInstallMessageHandler(g_previousHandler);
     g_current = outer;
     r.elapsedMs = clock.elapsed();
     r.failures = m_failures;
@@ -412,18 +442,26 @@ bool ScriptHost::waitFor(double timeoutMs, const std::function<bool()> &done,
         return true;
     ScriptHost *host = g_current;
     qint64 ms = std::isfinite(timeoutMs) && timeoutMs > 0 ? qint64(std::min(timeoutMs, double(INT_MAX))) : 0;
+    bool capped = false;
     if (host) {
         if (host->m_stopped || host->m_timedOut)
             return done();
-        if (!host->m_deadline.isForever())
-            ms = std::min(ms, host->m_deadline.remainingTime());
+        if (!host->m_deadline.isForever() && host->m_deadline.remainingTime() <= ms) {
+            ms = host->m_deadline.remainingTime();
+            capped = true;
+        }
     }
     // A nested loop, not a sleep: sockets, timers and retransmissions go on
     // while the script waits.
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.setTimerType(Qt::PreciseTimer);
+    bool timerFired = false;
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&loop, &timerFired] {
+        timerFired = true;
+        loop.quit();
+    });
     QMetaObject::Connection armed;
     if (arm)
         armed = arm([&loop, &done] {
@@ -437,7 +475,8 @@ bool ScriptHost::waitFor(double timeoutMs, const std::function<bool()> &done,
     QObject::disconnect(armed);
     if (host) {
         host->m_loops.pop_back();
-        if (!host->m_deadline.isForever() && host->m_deadline.hasExpired()) {
+        // Woken by the test's time limit: the test ends here.
+        if (capped && timerFired && !done()) {
             host->m_timedOut = true;
             host->m_engine->setInterrupted(true);
         }

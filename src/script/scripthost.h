@@ -107,7 +107,7 @@ public:
     static bool waitFor(double timeoutMs, const std::function<bool()> &done,
                         const std::function<QMetaObject::Connection(const std::function<void()> &)> &arm = {});
 
-    void recordFailure(const QString &text);
+    void recordFailure(const QString &text, bool traced = true);
 
 signals:
     void evaluated(bool ok);

@@ -129,11 +129,19 @@ function passes() { expect(true, "never"); }
 function fails() { expect(1 === 2, "one is not two"); fail("and more"); }
 function spins() { while (true) {} }
 function sleeps() { wait(60000); }
+function thrower() { undefinedThing(); }
+function connected() { RMCP1_LOG.newPacketSignal.connect(thrower); RMCP1_LOG.log("x"); }
 )");
         QVERIFY(fx.passes("passes"));
         RunResult r = fx.run("fails");
         QCOMPARE(r.outcome, RunResult::Failed);
         QCOMPARE(r.failures, QStringList({"one is not two", "and more"}));
+        // An error in a function connected to a signal fails the test that
+        // caused it, although the engine only warns about it.
+        r = fx.run("connected");
+        QCOMPARE(r.outcome, RunResult::Failed);
+        QCOMPARE(r.failures.size(), 1);
+        QVERIFY2(r.failures[0].startsWith("error in a connected function: velquor.qsa:6: ReferenceError: undefinedThing"), qPrintable(r.failures[0]));
 
         fx.runner.host().setTimeLimit(300);
         QElapsedTimer t;
