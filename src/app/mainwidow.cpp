@@ -8,6 +8,14 @@
 #include "core/packetlogview.h"
 #include "core/tracelog.h"
 #include "core/tracelogview.h"
+#include "app/petpagehandler.h"
+#include "app/rmcppagehandler.h"
+#include "pet/asfpethandler.h"
+#include "pet/petconfig.h"
+#include "rmcp/asfrmcphandler.h"
+#include "script/scripthost.h"
+#include "script/scriptobjects.h"
+#include "script/scriptspanel.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -56,6 +64,13 @@ MainWidow::MainWidow(QWidget *parent, std::unique_ptr<LogClock> clock, std::uniq
     m_traceLogger->setObjectName(QStringLiteral("TraceLog"));
     connect(m_traceLogger.get(), &ASF_Logger::saveFailed, this, &showSaveError);
 
+    // The script project: its objects join as the handlers are created.
+    m_scriptHost = std::make_unique<script::ScriptHost>();
+    // A runaway test must not freeze the window for good.
+    m_scriptHost->setTimeLimit(10 * 60 * 1000);
+    m_scriptHost->load(QStringLiteral("scripts/velquor.qsa"));
+    m_scripts = new script::Scripts(m_scriptHost.get(), m_scriptFrame);
+
     // The traffic handlers join through setPageHandlerFactory() (see
     // registerStandardHandlers); the deferred start-up creates them once the
     // event loop runs.
@@ -87,6 +102,9 @@ MainWidow::~MainWidow()
     // Handlers refer to the page frames and the clock: release them while both exist.
     for (auto &handler : m_handlers)
         handler.reset();
+    // The panel's editor window has no parent.
+    delete m_scripts;
+    m_scripts = nullptr;
 }
 
 void MainWidow::buildWidgets()
@@ -175,6 +193,12 @@ void MainWidow::buildActions()
     config->addAction(ConfigPETAction);
     config->addAction(ConfigRMCPAction);
     config->addAction(ConfigRMCP2Action);
+    viewScriptsAction = new QAction(this);
+    viewScriptsAction->setObjectName(QStringLiteral("viewScriptsAction"));
+    viewScriptsAction->setCheckable(true);
+    QMenu *view = bar->addMenu(QString());
+    view->setObjectName(QStringLiteral("viewMenu"));
+    view->addAction(viewScriptsAction);
     QMenu *help = bar->addMenu(QString());
     help->setObjectName(QStringLiteral("helpMenu"));
     help->addAction(helpContentsAction);
@@ -209,6 +233,7 @@ void MainWidow::languageChange()
     texts(ConfigRMCPAction, tr("RMCP 1"), tr("RMCP 1"), tr("Configure RMCP 1"));
     texts(ConfigRMCP2Action, tr("RMCP 2"), tr("RMCP 2"), tr("configure RMCP 2"));
     texts(closeMainAction, tr("Quit"), tr("Quit"), QString());
+    texts(viewScriptsAction, tr("Scripts"), tr("&Scripts"), tr("Show the Scripts panel"));
 
     const QList<QMenu *> menus = menuBar()->findChildren<QMenu *>(QString(), Qt::FindDirectChildrenOnly);
     for (QMenu *menu : menus) {
@@ -216,6 +241,8 @@ void MainWidow::languageChange()
             menu->setTitle(tr("&File"));
         else if (menu->objectName() == QLatin1String("configMenu"))
             menu->setTitle(tr("&Configure"));
+        else if (menu->objectName() == QLatin1String("viewMenu"))
+            menu->setTitle(tr("&View"));
         else if (menu->objectName() == QLatin1String("helpMenu"))
             menu->setTitle(tr("&Help"));
     }
@@ -233,6 +260,7 @@ void MainWidow::connectWidgets()
     connect(ConfigRMCPAction, &QAction::triggered, this, [this] { showConfiguration(Rmcp1PageId); });
     connect(ConfigRMCP2Action, &QAction::triggered, this, [this] { showConfiguration(Rmcp2PageId); });
     connect(closeMainAction, &QAction::triggered, this, &MainWidow::_closeMain);
+    connect(viewScriptsAction, &QAction::toggled, m_scriptFrame, &QWidget::setVisible);
 
     connect(m_pageButtons[PetPageId], &QPushButton::clicked, this, &MainWidow::pet_init);
     connect(m_pageButtons[Rmcp1PageId], &QPushButton::clicked, this, &MainWidow::rmcp_init);
@@ -308,8 +336,40 @@ void MainWidow::deferredStartup()
 void MainWidow::createHandler(int page)
 {
     // Once only: a page button pressed before the start-up has made it already.
-    if (!m_handlers[page] && m_factories[page])
+    if (!m_handlers[page] && m_factories[page]) {
         m_handlers[page] = m_factories[page](*this);
+        addScriptObjects(page);
+    }
+}
+
+void MainWidow::addScriptObjects(int page)
+{
+    PageHandler *handler = m_handlers[page].get();
+    if (auto *pet = dynamic_cast<PetPageHandler *>(handler)) {
+        auto *object = new script::PETHandler(pet->handler(), this, QStringLiteral("PET"));
+        // What a script configures shows in the dialog and on the page, and
+        // its connect goes the page's way.
+        object->setViewHook([pet](const script::PETHandler::ConfigTexts &t) {
+            PETConfig *d = pet->dialog();
+            d->PETIPAdr->setText(t.address);
+            d->PETIPPort->setText(t.port);
+            d->PETHeartbeat->setChecked(t.heartbeatCheck);
+            d->PETHeartbeatInterval->setText(t.interval);
+            d->PETHeartbeatInterval->setEnabled(t.heartbeatCheck);
+            d->PETHeartbeatInterval_2->setText(t.tolerance);
+            pet->loadPage();
+        });
+        object->setConnectHook([pet] { pet->connectFromPage(); });
+        m_scriptHost->addObject(new script::Logger(pet->logger(), this, QStringLiteral("PET_LOG")));
+        m_scriptHost->addObject(object);
+    } else if (auto *rmcp = dynamic_cast<RmcpPageHandler *>(handler)) {
+        const QString name = page == Rmcp2PageId ? QStringLiteral("RMCP2") : QStringLiteral("RMCP1");
+        // The page mirrors the handler's settings, so what a script sets is
+        // what the page shows and what its next Connect uses.
+        connect(rmcp->handler(), &ASF_RMCP_Handler::configChanged, this, [rmcp] { rmcp->loadPage(); });
+        m_scriptHost->addObject(new script::Logger(rmcp->logger(), this, name + QStringLiteral("_LOG")));
+        m_scriptHost->addObject(new script::RMCMHandler(rmcp->handler(), this, name));
+    }
 }
 
 void MainWidow::configureHandler(int page)

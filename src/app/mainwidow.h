@@ -19,6 +19,11 @@ class QFrame;
 class QPushButton;
 class QStackedWidget;
 
+namespace velquor::script {
+class ScriptHost;
+class Scripts;
+} // namespace velquor::script
+
 namespace velquor {
 class HelpWindow;
 class TraceLog;
@@ -67,6 +72,12 @@ public:
     // is made. Without a factory the page has no handler and its buttons do nothing.
     void setPageHandlerFactory(int page, velquor::PageHandlerFactory factory);
     velquor::PageHandler *pageHandler(int page) const;
+
+    // The script project and the Scripts panel (hidden until View > Scripts).
+    velquor::script::ScriptHost *scriptHost() const { return m_scriptHost.get(); }
+    velquor::script::Scripts *scriptsPanel() const { return m_scripts; }
+    QFrame *scriptFrame() const { return m_scriptFrame; }
+    QAction *viewScriptsAction = nullptr;
 
     QAction *helpContentsAction = nullptr;
     QAction *helpIndexAction = nullptr;
@@ -125,6 +136,8 @@ private:
     void connectWidgets();
     void deferredStartup();
     void createHandler(int page);
+    // The page's script objects ("PET", "PET_LOG", "RMCP1", ...), added to the project.
+    void addScriptObjects(int page);
     void configureHandler(int page);
     void showConfiguration(int page);
     void switchPage(int page);
@@ -142,6 +155,9 @@ private:
     std::unique_ptr<velquor::TraceLog> m_traceLog;
     std::unique_ptr<velquor::TraceLogView> m_traceView;
     std::unique_ptr<ASF_Logger> m_traceLogger;
+    // The script objects wrap the handlers: the project goes after them.
+    std::unique_ptr<velquor::script::ScriptHost> m_scriptHost;
+    velquor::script::Scripts *m_scripts = nullptr; // child of the script frame
     std::array<velquor::PageHandlerFactory, 3> m_factories;
     std::array<std::unique_ptr<velquor::PageHandler>, 3> m_handlers;
 
