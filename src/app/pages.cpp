@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -63,11 +64,15 @@ QFrame *logFrame(QWidget *parent, const QString &name)
 
 // When the detail frame first appears (a row was activated), the list keeps
 // three fifths of the room; the splitter alone would size it by the detail
-// view's wishes. Later the user's own division stands.
+// view's wishes. Later the user's own division stands. The frame sits in a
+// scroll area, which shows and hides with it: a detail view taller than
+// the page (an RMCP record's fields) would otherwise push the list down to
+// nothing.
 class DetailFrameSizer : public QObject
 {
 public:
-    DetailFrameSizer(QSplitter *splitter, QFrame *packetFrame) : QObject(splitter), m_splitter(splitter)
+    DetailFrameSizer(QSplitter *splitter, QScrollArea *area, QFrame *packetFrame)
+        : QObject(splitter), m_splitter(splitter), m_area(area)
     {
         packetFrame->installEventFilter(this);
     }
@@ -75,7 +80,11 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Show && !m_sized) {
+        if (event->type() == QEvent::ShowToParent)
+            m_area->show();
+        else if (event->type() == QEvent::HideToParent)
+            m_area->hide();
+        else if (event->type() == QEvent::Show && !m_sized) {
             m_sized = true;
             const int total = m_splitter->height();
             m_splitter->setSizes({total * 3 / 5, total - total * 3 / 5});
@@ -85,6 +94,7 @@ protected:
 
 private:
     QSplitter *m_splitter;
+    QScrollArea *m_area;
     bool m_sized = false;
 };
 
@@ -95,8 +105,13 @@ QSplitter *logSplitter(QWidget *parent, QFrame *logFrame, QFrame *packetFrame)
     auto *splitter = new QSplitter(Qt::Vertical, parent);
     splitter->setChildrenCollapsible(false);
     splitter->addWidget(logFrame);
-    splitter->addWidget(packetFrame);
-    new DetailFrameSizer(splitter, packetFrame);
+    auto *area = new QScrollArea(splitter);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    new DetailFrameSizer(splitter, area, packetFrame);
+    area->setWidget(packetFrame);
+    area->setVisible(!packetFrame->isHidden());
+    splitter->addWidget(area);
     return splitter;
 }
 
