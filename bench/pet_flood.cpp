@@ -447,8 +447,12 @@ Search search(Bench &bench, double start, double precision)
             rate /= 2;
         }
     }
-    while (result.held && bad - result.held->rate > result.held->rate * precision / 100)
-        result.add(bench.run(std::round((result.held->rate + bad) / 2)));
+    while (result.held && bad - result.held->rate > result.held->rate * precision / 100) {
+        const Step s = bench.run(std::round((result.held->rate + bad) / 2));
+        result.add(s);
+        if (!s.held())
+            bad = s.rate;
+    }
     return result;
 }
 
