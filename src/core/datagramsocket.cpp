@@ -129,13 +129,17 @@ int UdpDatagramSocket::readPending(std::vector<ReceivedDatagram> &out)
 
 bool UdpDatagramSocket::readOne(qint64 capacity, std::vector<ReceivedDatagram> &out)
 {
+    // Read into the scratch buffer and hand out an exact-size copy: logs
+    // keep every datagram's bytes, and an array resized for the read keeps
+    // the capacity it was given (rounded up to a power of two, or 64 KB for
+    // the read after an empty wake-up) for as long as the log lives.
+    if (m_scratch.size() < capacity)
+        m_scratch.resize(capacity);
     ReceivedDatagram datagram;
-    datagram.data.resize(capacity);
-    const qint64 read = m_socket->readDatagram(datagram.data.data(), datagram.data.size(), &datagram.sender,
-                                               &datagram.senderPort);
+    const qint64 read = m_socket->readDatagram(m_scratch.data(), capacity, &datagram.sender, &datagram.senderPort);
     if (read < 0)
         return false;
-    datagram.data.truncate(read);
+    datagram.data = QByteArray(m_scratch.constData(), read);
     out.push_back(std::move(datagram));
     return true;
 }

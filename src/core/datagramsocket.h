@@ -126,6 +126,7 @@ private:
 
     QUdpSocket *m_socket;
     int m_receiveBuffer = 0;
+    QByteArray m_scratch; // where datagrams are read before their exact-size copy
 };
 
 } // namespace velquor

@@ -37,6 +37,10 @@ public:
     void appendInfo(const QString &text);
     void appendInfo(const char *format, ...) __attribute__((format(printf, 2, 3)));
 
+    // Gives back the room the info grew into while findings were appended:
+    // a logged record keeps its info as long as the log.
+    void squeezeInfo() { m_info.squeeze(); }
+
     // Findings: raise the status, add the text verbatim and trace it.
     void warning(const QString &text);
     void error(const QString &text);

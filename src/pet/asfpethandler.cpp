@@ -205,6 +205,7 @@ void ASF_PET_Handler::receive(const QByteArray &bytes)
         m_heartbeatAfterFlash = effect.lampAfter;
         m_heartbeatLampTimer->start();
     }
+    packet->squeezeInfo();
     m_logger->appendPacket(std::move(packet));
 }
 

@@ -51,8 +51,8 @@ public:
             rebuild();
         const int slot = m_used++;
         const size_t leaf = size_t(m_capacity + slot);
-        m_max[leaf] = m_min[leaf] = time;
-        m_add[leaf] = -sumAbove(leaf); // earlier raises may have covered the empty slot
+        m_nodes[leaf].max = m_nodes[leaf].min = time;
+        m_nodes[leaf].add = -sumAbove(leaf); // earlier raises may have covered the empty slot
         pullUp(leaf);
         m_items[size_t(slot)] = item;
         item->*m_slotOf = slot;
@@ -62,8 +62,8 @@ public:
     void remove(int slot)
     {
         const size_t leaf = size_t(m_capacity + slot);
-        m_max[leaf] = NoTime;
-        m_min[leaf] = NoEarliest;
+        m_nodes[leaf].max = NoTime;
+        m_nodes[leaf].min = NoEarliest;
         pullUp(leaf);
         m_items[size_t(slot)] = nullptr;
         --m_alive;
@@ -72,12 +72,12 @@ public:
     // The first slot whose time is at or after time, or -1.
     int firstAtOrAfter(qint64 time) const
     {
-        if (m_max[1] < time)
+        if (m_nodes[1].max < time)
             return -1;
         size_t node = 1;
         while (node < size_t(m_capacity)) {
             node *= 2;
-            if (m_max[node] < time)
+            if (m_nodes[node].max < time)
                 ++node;
         }
         return int(node) - m_capacity;
@@ -85,16 +85,19 @@ public:
     // The last slot before bound whose time is at or after time, or -1.
     int lastAtOrAfter(qint64 time, int bound) const
     {
-        return lastWhere(1, 0, m_capacity, bound, [&](size_t node) { return m_max[node] >= time; });
+        return lastWhere(1, 0, m_capacity, bound, [&](size_t node) { return m_nodes[node].max >= time; });
     }
     // The last slot before bound whose time is before time, or -1.
     int lastBefore(qint64 time, int bound) const
     {
-        return lastWhere(1, 0, m_capacity, bound, [&](size_t node) { return m_min[node] < time; });
+        return lastWhere(1, 0, m_capacity, bound, [&](size_t node) { return m_nodes[node].min < time; });
     }
 
-    int count(int slot) const { return int(m_add[size_t(m_capacity + slot)] + sumAbove(size_t(m_capacity + slot))); }
-    void raise(int slot) { ++m_add[size_t(m_capacity + slot)]; }
+    int count(int slot) const
+    {
+        return int(m_nodes[size_t(m_capacity + slot)].add + sumAbove(size_t(m_capacity + slot)));
+    }
+    void raise(int slot) { ++m_nodes[size_t(m_capacity + slot)].add; }
     // Raises the count of every record whose time is at or after time.
     void raiseAtOrAfter(qint64 time) { raiseFrom(1, time); }
 
@@ -105,9 +108,7 @@ private:
     void reset(int capacity)
     {
         m_capacity = capacity;
-        m_max.assign(size_t(2 * capacity), NoTime);
-        m_min.assign(size_t(2 * capacity), NoEarliest);
-        m_add.assign(size_t(2 * capacity), 0);
+        m_nodes.assign(size_t(2 * capacity), Node{NoTime, NoEarliest, 0});
         m_items.assign(size_t(capacity), nullptr);
         m_used = 0;
         m_alive = 0;
@@ -126,37 +127,39 @@ private:
         live.reserve(size_t(m_alive));
         for (int slot = 0; slot < m_used; ++slot) {
             if (Item *item = at(slot))
-                live.push_back({item, m_max[size_t(m_capacity + slot)], count(slot)});
+                live.push_back({item, m_nodes[size_t(m_capacity + slot)].max, count(slot)});
         }
         reset(int(std::bit_ceil(std::max<size_t>(1, 2 * live.size()))));
         for (const Live &l : live) {
             const int slot = m_used++;
             const size_t leaf = size_t(m_capacity + slot);
-            m_max[leaf] = m_min[leaf] = l.time;
-            m_add[leaf] = l.count;
+            m_nodes[leaf].max = m_nodes[leaf].min = l.time;
+            m_nodes[leaf].add = l.count;
             m_items[size_t(slot)] = l.item;
             l.item->*m_slotOf = slot;
         }
         m_alive = m_used;
-        for (size_t node = size_t(m_capacity) - 1; node >= 1; --node) {
-            m_max[node] = std::max(m_max[2 * node], m_max[2 * node + 1]);
-            m_min[node] = std::min(m_min[2 * node], m_min[2 * node + 1]);
-        }
+        for (size_t node = size_t(m_capacity) - 1; node >= 1; --node)
+            combine(node);
     }
 
     void pullUp(size_t leaf)
     {
-        for (size_t node = leaf / 2; node >= 1; node /= 2) {
-            m_max[node] = std::max(m_max[2 * node], m_max[2 * node + 1]);
-            m_min[node] = std::min(m_min[2 * node], m_min[2 * node + 1]);
-        }
+        for (size_t node = leaf / 2; node >= 1; node /= 2)
+            combine(node);
+    }
+
+    void combine(size_t node)
+    {
+        m_nodes[node].max = std::max(m_nodes[2 * node].max, m_nodes[2 * node + 1].max);
+        m_nodes[node].min = std::min(m_nodes[2 * node].min, m_nodes[2 * node + 1].min);
     }
 
     qint64 sumAbove(size_t leaf) const
     {
         qint64 sum = 0;
         for (size_t node = leaf / 2; node >= 1; node /= 2)
-            sum += m_add[node];
+            sum += m_nodes[node].add;
         return sum;
     }
 
@@ -175,10 +178,10 @@ private:
 
     void raiseFrom(size_t node, qint64 time)
     {
-        if (m_max[node] < time)
+        if (m_nodes[node].max < time)
             return;
-        if (m_min[node] >= time) { // every live slot below qualifies
-            ++m_add[node];
+        if (m_nodes[node].min >= time) { // every live slot below qualifies
+            ++m_nodes[node].add;
             return;
         }
         raiseFrom(2 * node, time);
@@ -189,7 +192,14 @@ private:
     int m_capacity = 0;
     int m_used = 0;
     int m_alive = 0;
-    std::vector<qint64> m_max, m_min, m_add; // per node; leaves from m_capacity on
+    // Per node, leaves from m_capacity on: the latest and earliest time
+    // below it and the raise it carries. One block per tree: most trees
+    // hold a single record, and the analysis keeps two minutes of them.
+    struct Node
+    {
+        qint64 max, min, add;
+    };
+    std::vector<Node> m_nodes;
     std::vector<Item *> m_items;
 };
 
@@ -225,11 +235,12 @@ struct PetAnalysis::Index
     struct Number
     {
         SlotTree<Stored> tree{&Stored::numberSlot};
-        std::unordered_map<QByteArray, std::unique_ptr<Contents>, BytesHash> byContents;
+        // In place: a map's elements stay where they are while it grows.
+        std::unordered_map<QByteArray, Contents, BytesHash> byContents;
     };
 
     SlotTree<Stored> all{&Stored::allSlot};
-    std::unordered_map<quint32, std::unique_ptr<Number>> byNumber;
+    std::unordered_map<quint32, Number> byNumber;
 
     ~Index()
     {
@@ -240,18 +251,14 @@ struct PetAnalysis::Index
     void add(const TrapFacts &trap)
     {
         auto *stored = new Stored{{trap.sequenceNumber, trap.timestamp, trap.bytes, 0}};
-        auto &number = byNumber[trap.sequenceNumber];
-        if (!number)
-            number = std::make_unique<Number>();
-        auto &contents = number->byContents[trap.bytes];
-        if (!contents)
-            contents = std::make_unique<Contents>();
-        stored->number = number.get();
-        stored->contents = contents.get();
+        Number &number = byNumber[trap.sequenceNumber];
+        Contents &contents = number.byContents[trap.bytes];
+        stored->number = &number;
+        stored->contents = &contents;
         const qint64 time = trap.timestamp;
         all.append(stored, time);
-        number->tree.append(stored, time);
-        contents->tree.append(stored, time);
+        number.tree.append(stored, time);
+        contents.tree.append(stored, time);
     }
 
     // Slots stay where they are until the next record is added.
@@ -369,9 +376,9 @@ void PetAnalysis::analyseSequence(PacketFindings &p, const TrapFacts &trap, int 
     Index::Number *number = nullptr;
     Index::Contents *same = nullptr;
     if (const auto n = m_index->byNumber.find(trap.sequenceNumber); n != m_index->byNumber.end()) {
-        number = n->second.get();
+        number = &n->second;
         if (const auto c = number->byContents.find(trap.bytes); c != number->byContents.end())
-            same = c->second.get();
+            same = &c->second;
     }
     if (number) {
         SlotTree<Stored> &byNumber = number->tree;

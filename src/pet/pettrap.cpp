@@ -469,13 +469,19 @@ PetTrap walkPetTrap(const QByteArray &data, int n, PacketFindings *findings)
         PetTrap trap;
     } last;
     n = qBound(0, n, int(data.size()));
-    if (!findings && n == last.n
-        && (data.constData() == last.data.constData() || std::memcmp(data.constData(), last.data.constData(), size_t(n)) == 0))
-        return last.trap;
+    if (!findings && n == last.n && std::memcmp(data.constData(), last.data.constData(), size_t(n)) == 0) {
+        PetTrap trap = last.trap;
+        trap.data = data;
+        return trap;
+    }
     PetTrap trap = Walker(data, n, findings).run();
-    last.data = data;
+    // Bytes of its own: an array over bytes it does not own
+    // (QByteArray::fromRawData) would leave it comparing with bytes the
+    // caller has since freed or changed.
+    last.data = QByteArray(data.constData(), data.size());
     last.n = n;
     last.trap = trap;
+    last.trap.data = last.data;
     return trap;
 }
 

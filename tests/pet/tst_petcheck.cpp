@@ -257,6 +257,23 @@ private slots:
         }
     }
 
+    // The forms' walk remembers the last trap it walked; over bytes its
+    // caller owns (fromRawData) it must not keep comparing with them once
+    // the caller reuses them (found by fuzz_pet_trap: a use after free).
+    void silentWalkKeepsItsOwnBytes()
+    {
+        const QByteArray first = hex("3003020100"), second = hex("3103020100");
+        std::vector<char> buffer(first.begin(), first.end());
+        {
+            const QByteArray borrowed = QByteArray::fromRawData(buffer.data(), qsizetype(buffer.size()));
+            QCOMPARE(walkPetTrap(borrowed, int(borrowed.size()), nullptr).value(Element::MessageTag), 0x30u);
+        }
+        std::copy(second.begin(), second.end(), buffer.begin());
+        const PetTrap t = walkPetTrap(second, int(second.size()), nullptr);
+        QCOMPARE(t.value(Element::MessageTag), 0x31u);
+        QCOMPARE(t.data, second);
+    }
+
     // The table in walk order, the fixed PET data fields one after another.
     void fieldTable()
     {

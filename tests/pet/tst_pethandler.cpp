@@ -170,6 +170,9 @@ private slots:
         QCOMPARE(log()->rowTexts(0).time, QStringLiteral("01:02:03:004"));
         QCOMPARE(log()->rowTexts(1).info, QStringLiteral("  -error: trap ends after 0 bytes, message tag missing"));
         QCOMPARE(log()->rowStatus(1), ASF_PACKET_ERROR);
+        // The log keeps every record's info: no spare room from the appends.
+        for (int row = 0; row < 2; ++row)
+            QCOMPARE(log()->packetAt(row)->info().capacity(), log()->packetAt(row)->info().size());
         QCOMPARE(log()->rowTexts(2).info, QStringLiteral(" "));
         QCOMPARE(log()->rowTexts(2).direction, QStringLiteral("received"));
         // The receive lamp turned green once for the burst, and goes off
