@@ -55,6 +55,9 @@ ASF_PET_Handler::ASF_PET_Handler(LogClock *clock, QObject *parent, const char *n
     // run the handler with its window hidden, or with none.
     m_logger->setListing(true);
     m_analysis.setSink(m_logger.get());
+    // A flood of traps that reuse one sequence number must not grow every
+    // row with a line per earlier trap (memory quadratic in the rate).
+    m_analysis.setReuseWarningLimit(16);
 
     // One restartable single-shot timer per lamp: a lamp stays lit until
     // 150 ms after the last datagram, and a burst costs no timer objects.

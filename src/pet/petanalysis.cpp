@@ -435,7 +435,12 @@ void PetAnalysis::analyseSequence(PacketFindings &p, const TrapFacts &trap, int 
             p.setError();
             bound = oldestNear;
         }
+        int warnings = 0;
         for (int s = byNumber.lastAtOrAfter(kept, bound); s >= 0; s = byNumber.lastAtOrAfter(kept, s)) {
+            if (m_reuseWarningLimit >= 0 && warnings++ == m_reuseWarningLimit) {
+                p.appendInfo("\nwarning: further reuses of sequence nr. within 2 min. not listed");
+                break;
+            }
             const Stored *r = byNumber.at(s);
             if (r->contents != same) {
                 p.appendInfo("\nwarning: reuse of sequence nr. within 2 min. after\nfirst occurrence at %d "

@@ -58,6 +58,11 @@ public:
     PetAnalysis &operator=(const PetAnalysis &) = delete;
 
     void setSink(LogSink *sink) { m_sink = sink; }
+    // At most this many reuse warnings per trap, then one line saying more
+    // were left out; below 0 every one is listed. A sender repeating one
+    // sequence number would otherwise grow each trap's info with every
+    // earlier trap of the last two minutes.
+    void setReuseWarningLimit(int limit) { m_reuseWarningLimit = limit; }
 
     // --- settings -------------------------------------------------------
     struct SettingsEffect
@@ -110,6 +115,7 @@ private:
     LogClock *m_clock;
     LogSink *m_sink;
     bool m_check = false;
+    int m_reuseWarningLimit = -1;
     quint32 m_interval = 600000;
     float m_tolerance = 0.5f;
     quint32 m_last = 0;

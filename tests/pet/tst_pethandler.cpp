@@ -184,6 +184,23 @@ private slots:
         QCOMPARE(receiveLamp.count(), 2);
     }
 
+    // A sender reusing one sequence number: each trap lists at most 16
+    // earlier ones of the last two minutes, then says the rest were left out.
+    void reuseWarningsBounded()
+    {
+        listenInMemory();
+        for (quint32 i = 0; i < 20; ++i) {
+            send({trapWithSequence(9, i)});
+            clock.advance(10);
+        }
+        clock.advance(70000);
+        send({trapWithSequence(9, 100)});
+        const QString info = log()->rowTexts(20).info;
+        QCOMPARE(info.count(QStringLiteral("warning: reuse of sequence nr.")), 16);
+        QVERIFY2(info.endsWith(QStringLiteral("\nwarning: further reuses of sequence nr. within 2 min. not listed")),
+                 qPrintable(info));
+    }
+
     // The trace of a datagram is sized before it is built; the size must be
     // the built text's, whatever the length and the time.
     void incomingTraceSizeIsExact()
