@@ -81,9 +81,9 @@ bool sameReading(const RmcpFields &f, const PacketFindings &r, const RmcpFields 
     if (f.isAcknowledge != g.isAcknowledge || f.isResponse != g.isResponse || f.haveRspTail != g.haveRspTail
         || f.messageTypeName != g.messageTypeName || r.status() != s.status() || r.info() != s.info())
         return false;
-    for (const FieldSpec &spec : fieldSpecs()) {
-        if (f.number(spec.id) != g.number(spec.id) || f.bytes(spec.id) != g.bytes(spec.id)
-            || f.status(spec.id).status != g.status(spec.id).status || f.status(spec.id).text != g.status(spec.id).text)
+    for (const FieldSpec &field : fieldSpecs()) {
+        if (f.number(field.id) != g.number(field.id) || f.bytes(field.id) != g.bytes(field.id)
+            || f.status(field.id).status != g.status(field.id).status || f.status(field.id).text != g.status(field.id).text)
             return false;
     }
     return true;
