@@ -1,4 +1,5 @@
 #include "core/logconfig.h"
+#include "core/widgetnames.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -13,12 +14,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
-template <typename W>
-static W *named(W *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
+using velquor::named;
 
 LogConfig::LogConfig(QWidget *parent, const char *name) : QDialog(parent)
 {

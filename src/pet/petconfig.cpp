@@ -1,4 +1,5 @@
 #include "pet/petconfig.h"
+#include "core/widgetnames.h"
 
 #include "pet/asfpethandler.h"
 
@@ -11,17 +12,6 @@
 
 using namespace velquor;
 using velquor::pet::ListenerState;
-
-namespace {
-
-template <typename W>
-W *named(W *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-} // namespace
 
 PETConfig::PETConfig(ASF_PET_Handler *handler, QWidget *parent) : QDialog(parent), m_handler(handler)
 {

@@ -1,4 +1,5 @@
 #include "rmcp/rmcpconfig.h"
+#include "core/widgetnames.h"
 
 #include "rmcp/asfrmcphandler.h"
 #include "rmcp/rmcpconnection.h"
@@ -18,13 +19,6 @@ using namespace velquor;
 using namespace velquor::rmcp;
 
 namespace {
-
-template <typename W>
-W *named(W *widget, const char *name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 void setText(QLineEdit *edit, const QString &text)
 {

@@ -1,4 +1,5 @@
 #include "rmcp/rmcpcontrolwidget.h"
+#include "core/widgetnames.h"
 
 #include "core/imagesource.h"
 #include "rmcp/asfrmcphandler.h"
@@ -21,13 +22,6 @@ using namespace velquor;
 using namespace velquor::rmcp;
 
 namespace {
-
-template <typename W>
-W *named(W *widget, const char *name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 QFont fixedFont()
 {
