@@ -11,6 +11,7 @@
 #include "rmcp/asfrmcppacket.h"
 #include "rmcp/rmcpconnection.h"
 #include "rmcp/rmcpsettings.h"
+#include "rsp/qrsplink.h"
 #include "script/scripthost.h"
 
 #include <QJSEngine>
@@ -433,6 +434,18 @@ bool RMCMHandler::setPlainRmcpPort(qint64 port)
         return false;
     }
     m_handler->connection()->setPlainPort(quint16(port));
+    return true;
+}
+
+bool RMCMHandler::setSecureRmcpPort(qint64 port)
+{
+    if (port < 1 || port > 65535) {
+        trace(QStringLiteral("script RMCP_HANDLER.setSecureRmcpPort() called with wrong value\n"));
+        return false;
+    }
+    rsp::Environment env;
+    env.port = quint16(port);
+    m_handler->connection()->setRspManagerFactory(rsp::qrspManagerFactory(env));
     return true;
 }
 

@@ -114,6 +114,8 @@ public slots:
     // Additions for unattended tests.
     // The port that "623" stands for on the next connect (a simulator's port).
     bool setPlainRmcpPort(qint64 port);
+    // The port that "664" stands for on the next connect with RSP on.
+    bool setSecureRmcpPort(qint64 port);
     // Waits until the request being tracked has ended; true when it has.
     bool waitIdle(double timeoutMs);
     // Whether a request is being tracked (acknowledge or response outstanding).

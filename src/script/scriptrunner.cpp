@@ -5,6 +5,8 @@
 #include "core/packetstatus.h"
 #include "pet/asfpethandler.h"
 #include "rmcp/asfrmcphandler.h"
+#include "rmcp/rmcpconnection.h"
+#include "rsp/qrsplink.h"
 #include "script/scriptobjects.h"
 
 #include <QFile>
@@ -72,6 +74,10 @@ ScriptRunner::ScriptRunner(std::unique_ptr<LogClock> clock)
     m_pet = std::make_unique<ASF_PET_Handler>(m_clock.get(), nullptr, "PET");
     m_rmcp[0] = std::make_unique<ASF_RMCP_Handler>(m_clock.get(), nullptr, "RMCP1");
     m_rmcp[1] = std::make_unique<ASF_RMCP_Handler>(m_clock.get(), nullptr, "RMCP2");
+    // No window registers the pages' RSP manager here: without it every
+    // connect with RSP on would end in "Error initiating RSP".
+    for (auto &rmcp : m_rmcp)
+        rmcp->connection()->setRspManagerFactory(rsp::qrspManagerFactory());
     m_host = std::make_unique<ScriptHost>();
 
     auto addLogger = [this](ASF_Logger *logger, const QString &name) {

@@ -9,11 +9,13 @@
 #include "pet/asfpetpacket.h"
 #include "rmcp/asfrmcphandler.h"
 #include "rmcp/asfrmcppacket.h"
+#include "rmcp/rmcpconnection.h"
 #include "script/scriptobjects.h"
 
 #include <QJSEngine>
 #include <QMetaMethod>
 #include <QPointer>
+#include <QUdpSocket>
 
 using namespace velquor;
 using namespace velquor::script;
@@ -67,6 +69,8 @@ private slots:
                                      << "script PET_HANDLER.setConfiguration() error: bad IP address";
         QTest::newRow("plain port 0") << "RMCP1.setPlainRmcpPort(0)" << "false"
                                       << "script RMCP_HANDLER.setPlainRmcpPort() called with wrong value\n";
+        QTest::newRow("secure port 65536") << "RMCP1.setSecureRmcpPort(65536)" << "false"
+                                           << "script RMCP_HANDLER.setSecureRmcpPort() called with wrong value\n";
     }
     void argumentChecks()
     {
@@ -111,6 +115,29 @@ function t() {
         QCOMPARE(s2.role, int(rmcp::OperatorRole));
         QCOMPARE(s2.operatorKey, QString("01 02"));
         QCOMPARE(fx.runner.rmcpHandler(2)->clientResponseTime(), 700);
+    }
+
+    // Without a window the runner's pages still open RSP sessions, on the
+    // secure port the script gives: the session's first datagram reaches it.
+    void rspConnectReachesTheSecurePort()
+    {
+        QUdpSocket client;
+        QVERIFY(client.bind(QHostAddress::LocalHost, 0));
+        ScriptFixture fx(QStringLiteral(R"(
+function t() {
+  expect(RMCP1.setSecureRmcpPort(%1), "port");
+  expect(RMCP1.setConfiguration('127.0.0.1', 664, 1000, 0, true, 1, 'u', '01', '02'), "configured");
+  RMCP1.connect();
+  expect(RMCP2.setConfiguration('127.0.0.1', 664, 1000, 0, true, 1, 'u', '01', '02'), "configured");
+  RMCP2.connect();
+}
+)").arg(client.localPort()));
+        QVERIFY(fx.passes("t"));
+        QCOMPARE(fx.runner.rmcpHandler(1)->connection()->state().status, QString("Waiting for RSP data phase"));
+        // No secure port given: the session starts towards 664 all the same.
+        QCOMPARE(fx.runner.rmcpHandler(2)->connection()->state().status, QString("Waiting for RSP data phase"));
+        QVERIFY(client.waitForReadyRead(3000));
+        QVERIFY(client.pendingDatagramSize() > 0);
     }
 
     void logLevelClampsAndNullRecords()
