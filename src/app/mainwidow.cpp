@@ -23,6 +23,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -68,6 +69,18 @@ MainWidow::MainWidow(QWidget *parent, std::unique_ptr<LogClock> clock, std::uniq
     m_scriptHost = std::make_unique<script::ScriptHost>();
     // A runaway test must not freeze the window for good.
     m_scriptHost->setTimeLimit(10 * 60 * 1000);
+    // A script's questions go to the user in a dialog over the window.
+    m_scriptHost->setInputHooks(
+        [this](const QString &prompt, const QString &defaultText, QString *text) {
+            bool ok = false;
+            *text = QInputDialog::getText(this, tr("Script Input"), prompt, QLineEdit::Normal, defaultText, &ok);
+            return ok;
+        },
+        [this](const QString &prompt, double defaultValue, double min, double max, double *value) {
+            bool ok = false;
+            *value = QInputDialog::getDouble(this, tr("Script Input"), prompt, defaultValue, min, max, 6, &ok);
+            return ok;
+        });
     m_scriptHost->load(QStringLiteral("scripts/velquor.qsa"));
     m_scripts = new script::Scripts(m_scriptHost.get(), m_scriptFrame);
 
@@ -360,14 +373,18 @@ void MainWidow::addScriptObjects(int page)
             pet->loadPage();
         });
         object->setConnectHook([pet] { pet->connectFromPage(); });
-        m_scriptHost->addObject(new script::Logger(pet->logger(), this, QStringLiteral("PET_LOG")));
+        auto *log = new script::Logger(pet->logger(), this, QStringLiteral("PET_LOG"));
+        log->setViewerHook([pet](const QString &name) { return pet->logView()->showLogFile(name); });
+        m_scriptHost->addObject(log);
         m_scriptHost->addObject(object);
     } else if (auto *rmcp = dynamic_cast<RmcpPageHandler *>(handler)) {
         const QString name = page == Rmcp2PageId ? QStringLiteral("RMCP2") : QStringLiteral("RMCP1");
         // The page mirrors the handler's settings, so what a script sets is
         // what the page shows and what its next Connect uses.
         connect(rmcp->handler(), &ASF_RMCP_Handler::configChanged, this, [rmcp] { rmcp->loadPage(); });
-        m_scriptHost->addObject(new script::Logger(rmcp->logger(), this, name + QStringLiteral("_LOG")));
+        auto *log = new script::Logger(rmcp->logger(), this, name + QStringLiteral("_LOG"));
+        log->setViewerHook([rmcp](const QString &name) { return rmcp->logView()->showLogFile(name); });
+        m_scriptHost->addObject(log);
         m_scriptHost->addObject(new script::RMCMHandler(rmcp->handler(), this, name));
     }
 }

@@ -53,6 +53,17 @@ const char *const GlobalsGlue = "function wait(ms) { __velquor.wait(Number(ms));
                                 "function fail(text) { __velquor.fail(String(text)); }\n"
                                 "function expect(condition, text) {\n"
                                 "  return __velquor.expect(!!condition, text === undefined ? '' : String(text));\n"
+                                "}\n"
+                                "function input(prompt, defaultText) {\n"
+                                "  var r = __velquor.input(prompt == null ? '' : String(prompt),\n"
+                                "                          defaultText == null ? '' : String(defaultText));\n"
+                                "  return r.ok ? r.text : null;\n"
+                                "}\n"
+                                "function inputNumber(prompt, defaultValue, min, max) {\n"
+                                "  var r = __velquor.inputNumber(prompt == null ? '' : String(prompt), Number(defaultValue),\n"
+                                "                                min == null ? -2147483647 : Number(min),\n"
+                                "                                max == null ? 2147483647 : Number(max));\n"
+                                "  return r.ok ? r.value : null;\n"
                                 "}\n";
 
 // Own function-valued members of a class and of its prototype; static ones
@@ -499,6 +510,45 @@ bool ScriptGlobals::expect(bool condition, const QString &text)
     if (!condition)
         m_host->recordFailure(text.isEmpty() ? QStringLiteral("expectation not met") : text);
     return condition;
+}
+
+QVariantMap ScriptGlobals::input(const QString &prompt, const QString &defaultText)
+{
+    QString text = defaultText;
+    bool ok = true;
+    if (const auto &hook = m_host->textInputHook())
+        ok = hook(prompt, defaultText, &text);
+    else
+        trace(QStringLiteral("script input(\"%1\"): no dialog shown, default returned\n").arg(prompt));
+    return {{QStringLiteral("ok"), ok}, {QStringLiteral("text"), ok ? text : QString()}};
+}
+
+QVariantMap ScriptGlobals::inputNumber(const QString &prompt, double defaultValue, double min, double max)
+{
+    // A range the dialog can show: no NaN, bounds in order, the default inside.
+    if (std::isnan(min))
+        min = -2147483647;
+    if (std::isnan(max))
+        max = 2147483647;
+    if (min > max)
+        std::swap(min, max);
+    if (std::isnan(defaultValue))
+        defaultValue = std::clamp(0.0, min, max);
+    defaultValue = std::clamp(defaultValue, min, max);
+
+    double value = defaultValue;
+    bool ok = true;
+    if (const auto &hook = m_host->numberInputHook()) {
+        ok = hook(prompt, defaultValue, min, max, &value);
+        // The script relies on the range it asked for.
+        if (ok && !std::isnan(value))
+            value = std::clamp(value, min, max);
+        else if (ok)
+            value = defaultValue;
+    } else {
+        trace(QStringLiteral("script inputNumber(\"%1\"): no dialog shown, default returned\n").arg(prompt));
+    }
+    return {{QStringLiteral("ok"), ok}, {QStringLiteral("value"), value}};
 }
 
 } // namespace velquor::script

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -98,6 +99,19 @@ public:
 
     QJSEngine *engine() const { return m_engine.get(); }
 
+    // How input() and inputNumber() ask the user; false when cancelled. The
+    // window sets them; without them (headless) the default is the answer.
+    using TextInputHook = std::function<bool(const QString &prompt, const QString &defaultText, QString *text)>;
+    using NumberInputHook =
+        std::function<bool(const QString &prompt, double defaultValue, double min, double max, double *value)>;
+    void setInputHooks(TextInputHook text, NumberInputHook number)
+    {
+        m_textInput = std::move(text);
+        m_numberInput = std::move(number);
+    }
+    const TextInputHook &textInputHook() const { return m_textInput; }
+    const NumberInputHook &numberInputHook() const { return m_numberInput; }
+
     // The host running a test now (waits end with its time limit), or null.
     static ScriptHost *current();
     // Runs the event loop until done() holds (checked whenever a signal armed
@@ -138,9 +152,13 @@ private:
     std::vector<QPointer<QObject>> m_loops; // the waits' nested event loops, innermost last
     QDeadlineTimer m_deadline;
     QStringList m_failures;
+    TextInputHook m_textInput;
+    NumberInputHook m_numberInput;
 };
 
-// The global helpers every test may call: wait(ms), fail(text), expect(condition, text).
+// The global helpers every test may call: wait(ms), fail(text),
+// expect(condition, text), input(prompt, defaultText) and
+// inputNumber(prompt, defaultValue, min, max).
 class ScriptGlobals : public QObject
 {
     Q_OBJECT
@@ -152,6 +170,9 @@ public slots:
     void wait(double ms);
     void fail(const QString &text);
     bool expect(bool condition, const QString &text);
+    // {ok, text} and {ok, value}; the glue turns a cancel into null.
+    QVariantMap input(const QString &prompt, const QString &defaultText);
+    QVariantMap inputNumber(const QString &prompt, double defaultValue, double min, double max);
 
 private:
     ScriptHost *m_host;

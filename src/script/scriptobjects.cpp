@@ -14,6 +14,7 @@
 #include "rsp/qrsplink.h"
 #include "script/scripthost.h"
 
+#include <QFile>
 #include <QJSEngine>
 #include <QMetaMethod>
 #include <climits>
@@ -169,6 +170,21 @@ bool Logger::saveLogToFile(const QString &filename)
 bool Logger::saveLog()
 {
     return m_logger->writeLogToFilename(QString(), false);
+}
+
+bool Logger::showLogFile(const QString &filename)
+{
+    const QString name = filename.isEmpty() ? m_logger->lastFileName() : filename;
+    // A file that is missing or cannot be read is no fault worth a line.
+    QFile file(name);
+    if (name.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return false;
+    file.close();
+    if (!m_viewerHook) {
+        trace(QStringLiteral("script LOGGER.showLogFile(): no viewer without a window, %1 not shown\n").arg(name));
+        return false;
+    }
+    return m_viewerHook(name);
 }
 
 void Logger::emitSignal()

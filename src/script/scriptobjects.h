@@ -28,8 +28,14 @@ class Logger : public QObject
     Q_OBJECT
 
 public:
+    // Shows a saved log file (a name that exists and can be read); its result
+    // is the slot's. The window opens it in the page's log-view dialog.
+    using ViewerHook = std::function<bool(const QString &fileName)>;
+
     Logger(ASF_Logger *logger, QObject *parent, const QString &name);
     ~Logger() override;
+
+    void setViewerHook(ViewerHook hook) { m_viewerHook = std::move(hook); }
 
     ASF_Logger *logger() const { return m_logger; }
     // The logger's forwardings into newPacketSignal() (0 or 1).
@@ -49,6 +55,8 @@ public slots:
     ASF_LogPacket *convertAsfPacketToLog(ASF_Packet *AsfPkt);
     bool saveLogToFile(const QString &filename);
     bool saveLog();
+    // filename, or the file this log was saved to last when empty.
+    bool showLogFile(const QString &filename);
     void emitSignal();
     // The next record appended to this log, or null after timeoutMs.
     ASF_Packet *waitForPacket(double timeoutMs);
@@ -66,6 +74,7 @@ private:
     ASF_Logger *m_logger;
     int m_listeners = 0;
     QMetaObject::Connection m_forwarding;
+    ViewerHook m_viewerHook;
 };
 
 // An RMCP handler as scripts see it ("RMCP1", "RMCP2").

@@ -1,4 +1,5 @@
 #include "scriptfixture.h"
+#include "support/capture.h"
 #include "support/workdir.h"
 
 #include "core/asflogger.h"
@@ -274,6 +275,70 @@ function slow() { while (true) {} }
         QString error;
         QCOMPARE(RunnerOptions::parse(args, o, error), ok);
         QCOMPARE(error.isEmpty(), ok);
+    }
+
+    // Headless, the defaults come back (the number kept inside its range)
+    // and the trace says no dialog was shown; nothing waits for a user.
+    void inputHeadless()
+    {
+        ScriptFixture fx(R"(
+function t() {
+  expect(input("Name?", "abc") === "abc", "text default");
+  expect(input("Name?") === "", "no default");
+  expect(inputNumber("N?", 5, 1, 10) === 5, "number default");
+  expect(inputNumber("N?", 50, 1, 10) === 10, "default above max");
+  expect(inputNumber("N?", NaN, 3, 10) === 3, "NaN default");
+  expect(inputNumber("N?", 4, 10, 1) === 4, "bounds swapped");
+  expect(inputNumber("N?", 7) === 7, "no bounds");
+}
+)");
+        QVERIFY(fx.loaded);
+        test::TraceCapture capture;
+        QVERIFY(fx.passes("t"));
+        QVERIFY2(capture.text().contains("input(\"Name?\"): no dialog shown, default returned"), qPrintable(capture.text()));
+        QCOMPARE(capture.text().count("inputNumber(\"N?\"): no dialog shown"), 5);
+    }
+
+    // With a hook the answer comes back, a cancel is null, and an answer
+    // outside the asked range is clamped.
+    void inputThroughHook()
+    {
+        ScriptFixture fx(R"(
+function t() {
+  expect(input("Who?", "d") === "typed", "typed");
+  expect(input("Who?", "d") === null, "cancelled text");
+  expect(inputNumber("N?", 2, 0, 9) === 8.5, "number");
+  expect(inputNumber("N?", 2, 0, 9) === null, "cancelled number");
+  expect(inputNumber("N?", 2, 0, 9) === 9, "clamped");
+}
+)");
+        QVERIFY(fx.loaded);
+        int textCalls = 0, numberCalls = 0;
+        QString seenPrompt, seenDefault;
+        double seen[3] = {};
+        fx.runner.host().setInputHooks(
+            [&](const QString &prompt, const QString &def, QString *text) {
+                seenPrompt = prompt;
+                seenDefault = def;
+                *text = QStringLiteral("typed");
+                return ++textCalls == 1;
+            },
+            [&](const QString &, double def, double min, double max, double *value) {
+                seen[0] = def, seen[1] = min, seen[2] = max;
+                ++numberCalls;
+                *value = numberCalls == 1 ? 8.5 : 1000;
+                return numberCalls != 2;
+            });
+        test::TraceCapture capture;
+        QVERIFY(fx.passes("t"));
+        QCOMPARE(textCalls, 2);
+        QCOMPARE(numberCalls, 3);
+        QCOMPARE(seenPrompt, QStringLiteral("Who?"));
+        QCOMPARE(seenDefault, QStringLiteral("d"));
+        QCOMPARE(seen[0], 2.0);
+        QCOMPARE(seen[1], 0.0);
+        QCOMPARE(seen[2], 9.0);
+        QVERIFY(!capture.text().contains("no dialog shown"));
     }
 };
 

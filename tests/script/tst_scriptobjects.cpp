@@ -250,6 +250,55 @@ function after() { expect(RMCP1_LOG.getLastAsfPacket().getAsfPacketInfo() === "k
         QVERIFY(record);
         QVERIFY(fx.passes("after"));
     }
+    // The viewer gets the given name, or the file saved last when the name is
+    // empty; files it could not read never reach it; without a viewer the
+    // call fails with a trace line.
+    void showLogFile()
+    {
+        test::WorkingDirectory wd;
+        ScriptFixture fx(R"(
+function saveThenShow() { RMCP1_LOG.log("x"); expect(RMCP1_LOG.saveLogToFile("log/one.log"), "saved"); return RMCP1_LOG.showLogFile(""); }
+function show(name) { return RMCP1_LOG.showLogFile(name); }
+)");
+        QVERIFY(fx.loaded);
+        auto *log = qobject_cast<Logger *>(fx.runner.host().engine()->globalObject().property("RMCP1_LOG").toQObject());
+        QVERIFY(log);
+        QJSEngine *engine = fx.runner.host().engine();
+
+        // Headless: readable file, still false, and the trace says why.
+        {
+            TraceCapture capture;
+            QCOMPARE(engine->evaluate("saveThenShow()").toBool(), false);
+            QVERIFY2(capture.text().contains("showLogFile(): no viewer"), qPrintable(capture.text()));
+        }
+
+        QStringList shown;
+        bool answer = true;
+        log->setViewerHook([&](const QString &name) {
+            shown << name;
+            return answer;
+        });
+        QCOMPARE(engine->evaluate("show('')").toBool(), true);
+        QCOMPARE(engine->evaluate("show(null)").toBool(), true);
+        {
+            QFile other("other.log");
+            QVERIFY(other.open(QIODevice::WriteOnly));
+        }
+        QCOMPARE(engine->evaluate("show('other.log')").toBool(), true);
+        answer = false;
+        QCOMPARE(engine->evaluate("show('other.log')").toBool(), false);
+        QCOMPARE(shown, QStringList({"log/one.log", "log/one.log", "other.log", "other.log"}));
+
+        // Missing, a directory, or nothing saved yet: false, silently.
+        TraceCapture capture;
+        answer = true;
+        QCOMPARE(engine->evaluate("show('missing.log')").toBool(), false);
+        QCOMPARE(engine->evaluate("show('log')").toBool(), false);
+        QCOMPARE(engine->evaluate("PET_LOG.showLogFile('')").toBool(), false);
+        QCOMPARE(shown.size(), 4);
+        QCOMPARE(capture.text(), QString());
+    }
+
     // Every public slot of every script object and record, called from a
     // script with hostile arguments (and too few): script errors at most,
     // never a crash, and the objects work afterwards.
