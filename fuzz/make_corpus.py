@@ -22,6 +22,8 @@ each target's folder):
                    1 UTF-8)
     pet_analysis   operation streams for the PET analysis target (format in
                    fuzz/pet_analysis_fuzz.cpp)
+    script         call streams for the script objects target (format in
+                   fuzz/script_objects_fuzz.cpp)
 
 The seeds use random generators of their own, so the files above stay the
 same with or without --seeds.
@@ -332,6 +334,18 @@ OP_RESTART = bytes([7])
 A0, A1S, A10S, A30S, A60S, A90S, A2M = 0, 3, 5, 7, 9, 11, 13
 
 
+def script_seeds():
+    """Calls of every object's first slots with plain and hostile arguments."""
+    rng = random.Random(4711)
+    seeds = []
+    for obj in range(10):
+        for slot in range(0, 24, 3):
+            seeds.append(bytes([obj, slot, 0]) + bytes(rng.randrange(0, 46) for _ in range(12)))
+    for _ in range(20):
+        seeds.append(bytes(rng.randrange(256) for _ in range(rng.randrange(8, 64))))
+    return seeds
+
+
 def pet_analysis_seeds():
     rng = random.Random(4321)
     seeds = [
@@ -415,7 +429,7 @@ def main():
                 with open(os.path.join(folder, "%05d" % i), "wb") as f:
                     f.write(d)
         for name, items in (("capture", capture_seeds()), ("hextext", hextext_seeds()),
-                            ("pet_analysis", pet_analysis_seeds())):
+                            ("pet_analysis", pet_analysis_seeds()), ("script", script_seeds())):
             folder = os.path.join(args.outdir, "seeds", name)
             os.makedirs(folder, exist_ok=True)
             for i, d in enumerate(items):
