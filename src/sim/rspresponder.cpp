@@ -182,7 +182,7 @@ std::vector<Outgoing> RspResponder::bypass(QByteArrayView d)
     const bool wantAck = seq != NoAcknowledgeSequenceNr;
     if (wantAck && !m_config.noAck) {
         QByteArray ack = d.first(RspHeaderSize + RmcpHeaderSize).toByteArray();
-        ack[11] = char(cls | AcknowledgeBit);
+        ack[11] = char(AsfMessageClass | AcknowledgeBit); // as the plain port acknowledges
         out.push_back({ack, 0, QStringLiteral("bypass: Acknowledge, seq %1").arg(seq)});
     }
     m_description = QStringLiteral("bypass: %1, seq %2, tag %3").arg(messageTypeName(type)).arg(seq).arg(tag);

@@ -260,6 +260,16 @@ private slots:
         QVERIFY(rig.console.send(0x80, 1, 3));
         QCOMPARE(kinds(rig.console.messages(0, 2)), QStringList({"ack 3", "40 1"}));
     }
+
+    // Reserved bits in the class byte of a request are not echoed into the
+    // acknowledge (found by fuzz_sim_rsp_responder).
+    void acknowledgeClass()
+    {
+        Rig rig(keyed());
+        const auto answers = rig.responder.receive(QByteArray::fromHex("00000000c3c3c3c306000536000011be80880000"));
+        QVERIFY(!answers.empty());
+        QCOMPARE(answers.front().bytes.toHex(), QByteArray("00000000c3c3c3c306000586"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSimRsp)
