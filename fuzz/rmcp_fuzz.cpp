@@ -66,7 +66,7 @@ QString describe(const RmcpFields &f, const PacketFindings &r)
                       .arg(f.messageTypeName)
                       .arg(r.status())
                       .arg(r.info());
-    for (const FieldSpec &s : fieldSpecs())
+    for (const FieldDescriptor &s : fieldDescriptors())
         out += QStringLiteral("%1 %2 %3 %4 %5\n")
                    .arg(QLatin1String(s.name))
                    .arg(f.number(s.id))
@@ -81,7 +81,7 @@ bool sameReading(const RmcpFields &f, const PacketFindings &r, const RmcpFields 
     if (f.isAcknowledge != g.isAcknowledge || f.isResponse != g.isResponse || f.haveRspTail != g.haveRspTail
         || f.messageTypeName != g.messageTypeName || r.status() != s.status() || r.info() != s.info())
         return false;
-    for (const FieldSpec &field : fieldSpecs()) {
+    for (const FieldDescriptor &field : fieldDescriptors()) {
         if (f.number(field.id) != g.number(field.id) || f.bytes(field.id) != g.bytes(field.id)
             || f.status(field.id).status != g.status(field.id).status || f.status(field.id).text != g.status(field.id).text)
             return false;
@@ -118,7 +118,7 @@ QString packetDump(const QByteArray &bytes)
 }
 
 // Which fields the record shows, by what the check found.
-bool shown(const FieldSpec &s, const RmcpFields &f, int type)
+bool shown(const FieldDescriptor &s, const RmcpFields &f, int type)
 {
     switch (s.part) {
     case Part::RspHeader:
@@ -167,7 +167,7 @@ void compareForms(const ASF_RMCP_Packet &packet, int type, const QByteArray &byt
         at += piece.size();
     };
     const QString missing = QStringLiteral("missing or wrong packet size");
-    for (const FieldSpec &s : fieldSpecs()) {
+    for (const FieldDescriptor &s : fieldDescriptors()) {
         const DisplayBox &box = m.box(s.id);
         if (!shown(s, f, type)) {
             FUZZ_CHECK(box.value.isEmpty(), QLatin1String(s.name));

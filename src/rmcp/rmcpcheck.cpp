@@ -59,7 +59,7 @@ private:
         r.appendInfo(infoText);
         r.setError();
     }
-    void fieldError(const FieldSpec &s, const QString &fieldText)
+    void fieldError(const FieldDescriptor &s, const QString &fieldText)
     {
         fieldError(s.id, fieldText, s.infoText ? QString::fromLatin1(s.infoText) : fieldText);
     }
@@ -67,7 +67,7 @@ private:
     void readPart(Part part, qsizetype start, int upTo);
     void readTrailer(int pad);
     void checkMessageType();
-    void checkRule(const FieldSpec &s, int pad);
+    void checkRule(const FieldDescriptor &s, int pad);
     void checkTrailer(int pad);
     void checkAcknowledge();
     void checkDataLengthForType();
@@ -84,7 +84,7 @@ private:
 // The fixed fields of a part that start before upTo.
 void Checker::readPart(Part part, qsizetype start, int upTo)
 {
-    for (const FieldSpec &s : fieldSpecs()) {
+    for (const FieldDescriptor &s : fieldDescriptors()) {
         if (s.part == part && s.offset < upTo)
             f.setNumber(s.id, in.number(start + s.offset, s.size));
     }
@@ -92,7 +92,7 @@ void Checker::readPart(Part part, qsizetype start, int upTo)
 
 void Checker::readTrailer(int pad)
 {
-    for (const FieldSpec &s : fieldSpecs()) {
+    for (const FieldDescriptor &s : fieldDescriptors()) {
         if (s.part != Part::RspTrailer)
             continue;
         const int size = s.size ? s.size : pad;
@@ -112,7 +112,7 @@ void Checker::checkMessageType()
         fieldError(FieldId::MessageType, QLatin1String(UnknownTypeText), QLatin1String(UnknownTypeText));
 }
 
-void Checker::checkRule(const FieldSpec &s, int pad)
+void Checker::checkRule(const FieldDescriptor &s, int pad)
 {
     const quint32 v = f.number(s.id);
     switch (s.rule) {
@@ -149,8 +149,8 @@ void Checker::checkRule(const FieldSpec &s, int pad)
 // From the end of the datagram backwards, as the trailer is read.
 void Checker::checkTrailer(int pad)
 {
-    const auto specs = fieldSpecs();
-    for (auto it = specs.rbegin(); it != specs.rend(); ++it) {
+    const auto descriptors = fieldDescriptors();
+    for (auto it = descriptors.rbegin(); it != descriptors.rend(); ++it) {
         if (it->part == Part::RspTrailer)
             checkRule(*it, pad);
     }
@@ -241,7 +241,7 @@ bool Checker::run()
         f.haveRspTail = f.rspSessionId != 0;
     }
     // An acknowledge is the RMCP header alone.
-    f.isAcknowledge = in.u8(o + fieldSpec(FieldId::MessageClass).offset) & AcknowledgeBit;
+    f.isAcknowledge = in.u8(o + fieldDescriptor(FieldId::MessageClass).offset) & AcknowledgeBit;
     readPart(Part::Message, o, f.isAcknowledge ? RmcpHeaderSize : MessageHeaderSize);
     if (f.isAcknowledge) {
         f.messageTypeName = acknowledgeName();
@@ -256,7 +256,7 @@ bool Checker::run()
     // and trailer.
     if (!f.isAcknowledge)
         checkMessageType();
-    for (const FieldSpec &s : fieldSpecs()) {
+    for (const FieldDescriptor &s : fieldDescriptors()) {
         if (s.part == Part::Message && (s.inAcknowledge || !f.isAcknowledge))
             checkRule(s, 0);
     }

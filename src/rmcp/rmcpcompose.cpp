@@ -20,8 +20,8 @@ void appendNumber(QByteArray &out, quint64 value, int size)
 void appendPart(QByteArray &out, const RmcpFields &fields, Part part, int upTo)
 {
     for (int offset = 0; offset < upTo;) {
-        const FieldSpec *at = nullptr;
-        for (const FieldSpec &s : fieldSpecs()) {
+        const FieldDescriptor *at = nullptr;
+        for (const FieldDescriptor &s : fieldDescriptors()) {
             if (s.part == part && s.offset == offset)
                 at = &s;
         }
@@ -177,7 +177,7 @@ QByteArray acknowledgeFor(QByteArrayView datagram, int protocolType)
     // The RMCP header as received, with the acknowledge bit set.
     RmcpFields f;
     f.isAcknowledge = true;
-    for (const FieldSpec &s : fieldSpecs()) {
+    for (const FieldDescriptor &s : fieldDescriptors()) {
         if (s.part == Part::Message && s.offset < RmcpHeaderSize)
             f.setNumber(s.id, quint8(datagram[o + s.offset]));
     }
@@ -202,7 +202,7 @@ QByteArray composeRspMessage(QByteArrayView message, const RspWrap &wrap)
     f.rspIntegrityData = wrap.integrityData.left(IntegrityDataSize);
     f.rspIntegrityData.append(QByteArray(IntegrityDataSize - f.rspIntegrityData.size(), '\0'));
     // In wire order, which is the table's for the trailer.
-    for (const FieldSpec &s : fieldSpecs()) {
+    for (const FieldDescriptor &s : fieldDescriptors()) {
         if (s.part != Part::RspTrailer)
             continue;
         if (s.kind == ValueKind::Bytes)

@@ -14,7 +14,7 @@ namespace {
 const HexLayout detailViewDump{.label = "%d - %d:", .labelWidth = 15, .groupBytes = 4, .rowSeparator = "\n"};
 
 // Box values: bytes in lower case, numbers and byte arrays in capitals.
-QString boxValue(const RmcpFields &f, const FieldSpec &s)
+QString boxValue(const RmcpFields &f, const FieldDescriptor &s)
 {
     TextBuffer out;
     switch (s.kind) {
@@ -38,7 +38,7 @@ QString boxValue(const RmcpFields &f, const FieldSpec &s)
 
 // Which boxes get a value. An acknowledge has no ASF message header: its
 // boxes stay empty rather than show zeros that are not in the datagram.
-bool shows(const FieldSpec &s, const RmcpFields &f, bool showRsp)
+bool shows(const FieldDescriptor &s, const RmcpFields &f, bool showRsp)
 {
     switch (s.part) {
     case Part::RspHeader:
@@ -90,7 +90,7 @@ DisplayModel displayModel(const RmcpFields &f, QByteArrayView bytes, int protoco
     m.showRsp = protocolType == ProtocolRmcpRsp;
     m.hexText = displayHexText(bytes);
 
-    for (const FieldSpec &s : fieldSpecs()) {
+    for (const FieldDescriptor &s : fieldDescriptors()) {
         DisplayBox &box = m.boxes[size_t(s.id)];
         box.status = f.status(s.id).status;
         box.toolTip = f.status(s.id).text;

@@ -9,7 +9,7 @@ namespace {
 constexpr char NotVersion1[] = "should be set to 0x06; ASF RMCP Version 1";
 
 using F = FieldId;
-const FieldSpec specs[] = {
+const FieldDescriptor descriptors[] = {
     {F::RspSessionId, "RspSessionId", Part::RspHeader, 0, 4, ValueKind::Word, "RSP Session ID :"},
     {F::RspSequenceNumber, "RspSequenceNumber", Part::RspHeader, 4, 4, ValueKind::Word, "RSP Sequence Number :"},
     // The trailer is read from the end with the pad the message should
@@ -44,28 +44,28 @@ const FieldSpec specs[] = {
     {F::DataLength, "DataLength", Part::Message, 11, 1, ValueKind::Byte, "Data Length :\t", FieldRule::DataSize},
     {F::RmcpData, "RmcpData", Part::Data, 0, 0, ValueKind::Bytes, "Data:"},
 };
-static_assert(std::size(specs) == FieldCount);
+static_assert(std::size(descriptors) == FieldCount);
 
 } // namespace
 
-std::span<const FieldSpec> fieldSpecs()
+std::span<const FieldDescriptor> fieldDescriptors()
 {
-    return specs;
+    return descriptors;
 }
 
-const FieldSpec &fieldSpec(FieldId id)
+const FieldDescriptor &fieldDescriptor(FieldId id)
 {
-    for (const FieldSpec &s : specs) {
+    for (const FieldDescriptor &s : descriptors) {
         if (s.id == id)
             return s;
     }
-    return specs[0];
+    return descriptors[0];
 }
 
 const char *fieldName(FieldId id)
 {
     const int i = int(id);
-    return i >= 0 && i < FieldCount ? fieldSpec(id).name : "";
+    return i >= 0 && i < FieldCount ? fieldDescriptor(id).name : "";
 }
 
 quint32 RmcpFields::number(FieldId id) const

@@ -59,7 +59,7 @@ enum class FieldRule : quint8 {
     ZeroPad,      // every pad byte 0
 };
 
-struct FieldSpec
+struct FieldDescriptor
 {
     FieldId id;
     const char *name;  // the name scripts use ("Version", "RspPadLength")
@@ -77,8 +77,8 @@ struct FieldSpec
 
 // The fields in the order the text form and the detail view list them: RSP
 // header, RSP trailer, RMCP header, ASF message header, data.
-std::span<const FieldSpec> fieldSpecs();
-const FieldSpec &fieldSpec(FieldId id);
+std::span<const FieldDescriptor> fieldDescriptors();
+const FieldDescriptor &fieldDescriptor(FieldId id);
 
 // The name scripts use for a field ("Version", "RspPadLength", ...).
 const char *fieldName(FieldId id);

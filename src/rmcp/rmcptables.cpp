@@ -119,10 +119,10 @@ DataField detailsOnly(const char *name, int size)
 {
     return {.name = name, .size = size, .line = DataLine::None};
 }
-DataField with(DataField f, std::initializer_list<DataDetailSpec> details)
+DataField with(DataField f, std::initializer_list<DataDetailDescriptor> details)
 {
     int i = 0;
-    for (const DataDetailSpec &d : details)
+    for (const DataDetailDescriptor &d : details)
         f.details[i++] = d;
     return f;
 }
@@ -132,13 +132,13 @@ DataField composedAs(DataField f, quint64 value)
     return f;
 }
 // Lines of the set bits of bytes [from, from + bytes) of a field, masked.
-DataDetailSpec bitNames(int from, int bytes, quint32 mask, CodeTable names, const char *format,
+DataDetailDescriptor bitNames(int from, int bytes, quint32 mask, CodeTable names, const char *format,
                         const char *fallback = "")
 {
     return {DataDetail::BitNames, from, bytes, mask, names, format, fallback};
 }
 // "... is %ssupported (%02X)": "not " unless value & mask equals `equals` (-1: is not 0).
-DataDetailSpec flag(const char *format, quint32 mask, int equals, quint32 shownMask)
+DataDetailDescriptor flag(const char *format, quint32 mask, int equals, quint32 shownMask)
 {
     return {DataDetail::Flag, 0, 1, mask, {}, format, "", equals, shownMask};
 }

@@ -53,7 +53,7 @@ enum class DataDetail : quint8 {
     Verbosity,  // the firmware verbosity of bits 5 and 6
 };
 
-struct DataDetailSpec
+struct DataDetailDescriptor
 {
     DataDetail kind = DataDetail::None;
     int from = 0, bytes = 1;  // the value: these bytes of the field, big-endian
@@ -77,7 +77,7 @@ struct DataField
     const char *rowIndent = "\t\t";
     const char *rowPrefix = "0x";
     bool rowLower = false;    // Rows: bytes after the first four in lower case
-    std::array<DataDetailSpec, 3> details{};
+    std::array<DataDetailDescriptor, 3> details{};
     quint64 composeDefault = 0; // what the composer writes when given nothing
 };
 

@@ -36,7 +36,7 @@ void appendNamedLine(TextBuffer &out, const char *format, CodeTable names, quint
     out.appendf(format, name);
 }
 
-void writeDetail(TextBuffer &out, const DataDetailSpec &d, QByteArrayView p)
+void writeDetail(TextBuffer &out, const DataDetailDescriptor &d, QByteArrayView p)
 {
     const quint32 value = numberOf(p, d.from, d.bytes);
     switch (d.kind) {
@@ -168,7 +168,7 @@ qsizetype writeDataSection(TextBuffer &out, int messageType, QByteArrayView data
         case DataLine::UserName:
             break;
         }
-        for (const DataDetailSpec &detail : d.details)
+        for (const DataDetailDescriptor &detail : d.details)
             writeDetail(out, detail, p);
         if (d.line == DataLine::Repeated) {
             while (data.size() - pos >= d.size) {
@@ -195,7 +195,7 @@ QString decodeDataSection(int messageType, QByteArrayView data, qsizetype *consu
 
 namespace {
 
-void writeValue(TextBuffer &out, const RmcpFields &f, const FieldSpec &s)
+void writeValue(TextBuffer &out, const RmcpFields &f, const FieldDescriptor &s)
 {
     switch (s.kind) {
     case ValueKind::Byte:
@@ -220,7 +220,7 @@ void writeValue(TextBuffer &out, const RmcpFields &f, const FieldSpec &s)
 
 // Marker by status, label, value, then the status text (for the message type
 // its name while ok).
-void writeFieldLine(TextBuffer &out, const RmcpFields &f, const FieldSpec &s)
+void writeFieldLine(TextBuffer &out, const RmcpFields &f, const FieldDescriptor &s)
 {
     const FieldStatus &status = f.status(s.id);
     out << (status.status == ASF_PACKET_ERROR ? "!!\t" : status.status == ASF_PACKET_WARNING ? "!\t" : "\t");
@@ -234,7 +234,7 @@ void writeFieldLine(TextBuffer &out, const RmcpFields &f, const FieldSpec &s)
 }
 
 // Which fields a record shows.
-bool shows(const FieldSpec &s, const RmcpFields &f, int protocolType)
+bool shows(const FieldDescriptor &s, const RmcpFields &f, int protocolType)
 {
     switch (s.part) {
     case Part::RspHeader:
@@ -253,7 +253,7 @@ bool shows(const FieldSpec &s, const RmcpFields &f, int protocolType)
 
 void writeTextForm(TextBuffer &out, const RmcpFields &f, QByteArrayView bytes, int protocolType)
 {
-    for (const FieldSpec &s : fieldSpecs()) {
+    for (const FieldDescriptor &s : fieldDescriptors()) {
         if (s.id == FieldId::RspPad && protocolType == ProtocolRmcpRsp && f.rspSessionId != 0 && !f.haveRspTail)
             out << "!!\tERROR missing or wrong packet size\n";
         if (!shows(s, f, protocolType))

@@ -340,7 +340,7 @@ void TestRmcpMessage::composedMessagesReadBack()
         const QByteArray bytes = composeFields(f);
         const Checked back = check(bytes);
         QVERIFY2(back.ok, qPrintable(back.findings.info()));
-        for (const FieldSpec &s : fieldSpecs())
+        for (const FieldDescriptor &s : fieldDescriptors())
             QCOMPARE(back.fields.number(s.id), f.number(s.id));
         QCOMPARE(back.fields.rmcpData, data);
         QCOMPARE(composeFields(back.fields), bytes);
