@@ -14,9 +14,10 @@
 // listener read became a PET row of its log (the log's limit is raised above
 // the flood with setMaxSize, not cleared between rounds; the analysis's log
 // lines are counted apart). It prints the rate, the loss, the heap in use
-// per logged row (all arenas, taken before and after the step), how much of
-// that the rows' own bytes and texts are, the traps the sequence analysis
-// still remembers, the resident size per row and the peak resident size.
+// per logged row (all arenas, taken before and after the step; it includes
+// the traps the sequence analysis remembers for two minutes), how many rows
+// the log keeps compact, how many traps the analysis remembers, the resident
+// size per row and the peak resident size.
 // The summary gives the best rate held, or says that none was, and judges
 // memory over every step made.
 //
@@ -228,7 +229,7 @@ struct Step
     double sendSeconds = 0;
     double cpuSeconds = 0; // of the receiving thread
     qint64 heapPerRow = 0, rssPerRow = 0;
-    qint64 textPerRow = 0;       // of the heap: bytes and texts the rows keep
+    int compactRows = 0;         // rows the log keeps compact
     std::size_t records = 0;     // traps the sequence analysis remembers
     qint64 peakKb = 0;
     quint64 lost() const { return sent - received; }
@@ -346,26 +347,19 @@ public:
             step.sent = sent.load();
             step.received = handler.datagramsRead();
 
+            // Counted from the rows' texts: asking for the records would
+            // build every compact row's record again.
             const PacketLogModel *model = handler.logger()->model();
             for (int row = 0; row < model->size(); ++row) {
-                if (model->packetAt(row)->protocolType() == ASF_Packet::PetTrap)
+                if (model->rowProtocol(row) == QLatin1String("PET"))
                     ++step.petRows;
                 else
                     ++step.logLines;
             }
-            // What the rows keep of their own: the datagram's bytes and the
-            // info text (the analysis's log lines keep their message too).
-            qint64 kept = 0;
-            for (int row = 0; row < model->size(); ++row) {
-                const ASF_Packet *record = model->packetAt(row);
-                kept += record->data().capacity() + record->info().capacity() * qsizetype(sizeof(QChar));
-                if (const auto *line = qobject_cast<const ASF_LogPacket *>(record))
-                    kept += line->logMessage().capacity() * qsizetype(sizeof(QChar));
-            }
+            step.compactRows = model->compactRows();
             step.records = handler.analysis().recordCount();
             const qint64 rows = qMax<qint64>(1, model->size());
             step.heapPerRow = (heapInUse() - heapBefore) / rows;
-            step.textPerRow = kept / rows;
             step.rssPerRow = (statusKb("VmRSS:") - rssBefore) * 1024 / rows;
             step.peakKb = statusKb("VmHWM:");
             if (step.petRows != step.received) {
@@ -389,7 +383,7 @@ private:
 void printHeader()
 {
     std::printf("%-10s %8s %8s %7s %8s %9s %7s %7s %7s %8s %9s %8s %8s %7s\n", "rate asked", "sent", "received",
-                "lost", "PET rows", "log lines", "seconds", "cpu s", "rows/s", "heap/row", "text/row", "rss/row",
+                "lost", "PET rows", "log lines", "seconds", "cpu s", "rows/s", "heap/row", "compact", "rss/row",
                 "records", "peak MB");
 }
 
@@ -400,7 +394,7 @@ void print(const Step &s)
                 static_cast<unsigned long long>(s.lost()), static_cast<unsigned long long>(s.petRows),
                 static_cast<unsigned long long>(s.logLines), s.seconds, s.cpuSeconds,
                 s.seconds > 0 ? double(s.received) / s.seconds : 0.0, static_cast<long long>(s.heapPerRow),
-                static_cast<long long>(s.textPerRow), static_cast<long long>(s.rssPerRow), s.records,
+                static_cast<long long>(s.compactRows), static_cast<long long>(s.rssPerRow), s.records,
                 double(s.peakKb) / 1024);
     std::fflush(stdout);
 }

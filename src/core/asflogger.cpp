@@ -144,6 +144,14 @@ void ASF_Logger::setMaxSize(unsigned size)
     initList();
 }
 
+ASF_Packet *ASF_Logger::getLastAsfPacket()
+{
+    // Handed out: its row must not be made compact under the taker.
+    if (m_lastPacket && !m_keptLastPacket)
+        m_model->keepNewest();
+    return m_lastPacket;
+}
+
 QByteArray ASF_Logger::getLastPacketData()
 {
     return m_lastPacket ? m_lastPacket->data() : QByteArray();
@@ -190,7 +198,7 @@ bool ASF_Logger::writeLogToFilename(const QString &filename, bool bTraceLog)
         out << logfile::traceBody(TraceLog::activeText());
     } else {
         for (int row = 0; row < m_model->size(); ++row)
-            out << logfile::block(m_model->rowTexts(row), m_model->packetAt(row)->textForm());
+            out << logfile::block(m_model->rowTexts(row), m_model->textForm(row));
     }
     out.flush();
     file.close();

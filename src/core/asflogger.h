@@ -53,7 +53,7 @@ public slots:
     void clearLog();
     void setMaxSize(unsigned size);
     unsigned getMaxSize() { return m_maxPackets; }
-    ASF_Packet *getLastAsfPacket() { return m_lastPacket; }
+    ASF_Packet *getLastAsfPacket();
     QByteArray getLastPacketData();
     // False when the file cannot be written or there is no list to save;
     // saveFailed() then says why.

@@ -2,6 +2,7 @@
 
 #include "core/logfileformat.h"
 #include "core/textformat.h"
+#include "core/trace.h"
 
 #include <QRegularExpression>
 #include <QTextStream>
@@ -85,6 +86,65 @@ std::unique_ptr<ASF_Packet> ASF_Packet::clone() const
     auto copy = std::make_unique<ASF_Packet>(m_timestamp);
     copyBaseTo(*copy);
     return copy;
+}
+
+bool ASF_Packet::toCompact(CompactRecord &out) const
+{
+    const CompactRecord::Build build = compactBuild();
+    if (!build)
+        return false;
+    CompactRecord row;
+    row.build = build;
+    row.data = m_data;
+    row.timestamp = m_timestamp;
+    row.extra = compactExtra();
+    row.direction = qint8(m_direction);
+    row.status = qint8(status());
+    row.infoDerived = true;
+    std::unique_ptr<ASF_Packet> again = build(row);
+    const QString checked = again->info();
+    if (info() != checked) {
+        // Findings added after the check (the sequence analysis') are kept
+        // as they stand; a replaced info is kept whole.
+        row.infoDerived = info().startsWith(checked);
+        row.info = row.infoDerived ? info().mid(checked.size()) : info();
+        again->restoreInfo(row);
+    }
+    if (!sameState(*again))
+        return false;
+    out = std::move(row);
+    return true;
+}
+
+void ASF_Packet::restoreFrom(const CompactRecord &row)
+{
+    setTimestamp(row.timestamp);
+    setDirection(row.direction);
+    {
+        const TraceSilence quiet;
+        setData(row.data);
+    }
+    restoreInfo(row);
+}
+
+void ASF_Packet::restoreInfo(const CompactRecord &row)
+{
+    // On a record just checked: its info is what the check gave.
+    if (!row.infoDerived)
+        setInfo(row.info);
+    else if (!row.info.isEmpty())
+        setInfo(info() + row.info);
+    setStatus(row.status);
+    squeezeInfo();
+}
+
+bool ASF_Packet::sameState(const ASF_Packet &other) const
+{
+    return metaObject() == other.metaObject() && m_data == other.m_data && m_dataSize == other.m_dataSize
+           && m_timestamp == other.m_timestamp && m_direction == other.m_direction
+           && m_protocolType == other.m_protocolType && m_protocol == other.m_protocol
+           && m_showExpanded == other.m_showExpanded && info() == other.info() && status() == other.status()
+           && objectName() == other.objectName();
 }
 
 QByteArray ASF_Packet::getAsfPacketData() { return m_data; }

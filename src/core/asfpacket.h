@@ -10,6 +10,26 @@
 #include <memory>
 
 class QTextStream;
+class ASF_Packet;
+
+// A logged record kept small: its bytes and what checking them does not
+// give again, with the function that builds the record from them. A log
+// keeps a flood of received datagrams so, and builds a record again when
+// it is asked for one.
+struct CompactRecord
+{
+    using Build = std::unique_ptr<ASF_Packet> (*)(const CompactRecord &);
+    Build build = nullptr;
+    QByteArray data;
+    // The info; while infoDerived only what follows the info that checking
+    // the bytes gives again (mostly nothing).
+    QString info;
+    quint32 timestamp = 0;
+    qint32 extra = 0; // the record type's own state
+    qint8 direction = 0;
+    qint8 status = 0;
+    bool infoDerived = false;
+};
 
 // One logged datagram or text line. Scripts read it through its slots; the
 // logger lists it and writes its text form; the widget libraries build its
@@ -55,6 +75,11 @@ public:
     virtual bool check();
     virtual std::unique_ptr<ASF_Packet> clone() const;
 
+    // This record as a compact row, if that builds it again exactly (the
+    // same bytes, texts, status and state); false when it does not, or the
+    // record type has no builder. Costs one build and check.
+    bool toCompact(CompactRecord &out) const;
+
 public slots:
     QByteArray getAsfPacketData();
     double getAsfPacketDataSize();
@@ -68,8 +93,19 @@ protected:
     ASF_Packet(unsigned timestamp, const QString &initialInfo, int protocolType, const QString &protocol);
     // Copies the base fields (bytes through setData, so clones are checked again).
     void copyBaseTo(ASF_Packet &target) const;
+    // The builder of this record type for compact rows (none here), and the
+    // state of its own a compact row carries.
+    virtual CompactRecord::Build compactBuild() const { return nullptr; }
+    virtual qint32 compactExtra() const { return 0; }
+    // Whether other, of the same type, holds the same state (the base fields here).
+    virtual bool sameState(const ASF_Packet &other) const;
+    // For builders: the fields a compact row keeps, bytes checked again
+    // without tracing (their findings were traced when they arrived).
+    void restoreFrom(const CompactRecord &row);
 
 private:
+    void restoreInfo(const CompactRecord &row);
+
     QByteArray m_data;
     int m_dataSize = 0;
     quint32 m_timestamp = 0;

@@ -26,35 +26,90 @@ const PacketLogModel::Entry &PacketLogModel::entryAt(int row) const
     return m_rows[m_order.empty() ? size_t(row) : size_t(m_order[size_t(row)])];
 }
 
-bool PacketLogModel::lessThan(const Entry &x, int a, const Entry &y, int b) const
+quint16 PacketLogModel::protocolIndex(const QString &protocol)
 {
-    int c = 0;
+    const auto it = std::find(m_protocols.begin(), m_protocols.end(), protocol);
+    if (it != m_protocols.end())
+        return quint16(it - m_protocols.begin());
+    // Code names the protocols, a handful; should a table ever fill up,
+    // further rows show the last name in it.
+    if (m_protocols.size() < MaxProtocols)
+        m_protocols.push_back(protocol);
+    return quint16(m_protocols.size() - 1);
+}
+
+QString PacketLogModel::infoText(const Entry &e) const
+{
+    return e.row.infoDerived ? build(e)->info() : e.row.info;
+}
+
+std::unique_ptr<ASF_Packet> PacketLogModel::build(const Entry &e) const
+{
+    return e.row.build(e.row);
+}
+
+int PacketLogModel::compare(const Entry &x, const QString &xInfo, const Entry &y, const QString &yInfo) const
+{
     switch (m_sortColumn) {
     case ProtocolColumn:
-        c = x.protocol.compare(y.protocol);
-        break;
+        return protocolText(x).compare(protocolText(y));
     case TimeColumn:
-        c = x.timestamp < y.timestamp ? -1 : (x.timestamp > y.timestamp ? 1 : 0);
-        break;
+        return x.row.timestamp < y.row.timestamp ? -1 : (x.row.timestamp > y.row.timestamp ? 1 : 0);
     case DirectionColumn:
-        c = directionText(x.direction).compare(directionText(y.direction));
-        break;
+        return directionText(x.row.direction).compare(directionText(y.row.direction));
     case InfoColumn:
-        c = x.info.compare(y.info);
-        break;
+        return xInfo.compare(yInfo);
     default:
-        break;
+        return 0;
     }
+}
+
+bool PacketLogModel::lessThan(const Entry &x, const QString &xInfo, int a, const Entry &y, const QString &yInfo,
+                              int b) const
+{
+    int c = compare(x, xInfo, y, yInfo);
     if (c == 0)
         c = a < b ? -1 : (a > b ? 1 : 0); // ties keep arrival order
     return m_sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
 }
 
+void PacketLogModel::makeCompact(Entry &e)
+{
+    ASF_Packet *record = e.packet.get();
+    if (!record || e.kept)
+        return;
+    // Only while the record still shows the row's texts: they stay fixed.
+    if (record->info() != e.row.info || record->status() != e.row.status || record->protocol() != protocolText(e))
+        return;
+    CompactRecord compact;
+    if (!record->toCompact(compact) || compact.timestamp != e.row.timestamp || compact.direction != e.row.direction)
+        return;
+    e.row = std::move(compact);
+    e.packet.reset();
+}
+
+int PacketLogModel::compactRows() const
+{
+    return int(std::count_if(m_rows.begin(), m_rows.end(), [](const Entry &e) { return !e.packet; }));
+}
+
+void PacketLogModel::keepNewest()
+{
+    if (!m_rows.empty())
+        m_rows.back().kept = true;
+}
+
 ASF_Packet *PacketLogModel::append(std::unique_ptr<ASF_Packet> packet, quint32 number)
 {
     ASF_Packet *record = packet.get();
-    Entry entry{std::move(packet), record->protocol(), record->info(), number, record->timestamp(),
-                qint8(record->direction()), qint8(record->status())};
+    Entry entry{std::move(packet), {}, number, protocolIndex(record->protocol())};
+    entry.row.info = record->info();
+    entry.row.timestamp = record->timestamp();
+    entry.row.direction = qint8(record->direction());
+    entry.row.status = qint8(record->status());
+    // The newest row keeps its record: the logger hands it out as the last one.
+    if (!m_rows.empty())
+        makeCompact(m_rows.back());
     const int arrival = int(m_rows.size());
     if (isArrivalOrder()) {
         // New rows wait at the end until the event loop comes round, and at
@@ -68,8 +123,11 @@ ASF_Packet *PacketLogModel::append(std::unique_ptr<ASF_Packet> packet, quint32 n
     }
     // Sorted by a column, a row goes to its place among the others at once.
     announcePending();
+    const bool byInfo = m_sortColumn == InfoColumn;
+    const QString info = byInfo ? infoText(entry) : QString();
     const auto pos = std::lower_bound(m_order.begin(), m_order.end(), arrival, [&](int a, int) {
-        return lessThan(m_rows[size_t(a)], a, entry, arrival);
+        const Entry &x = m_rows[size_t(a)];
+        return lessThan(x, byInfo ? infoText(x) : QString(), a, entry, info, arrival);
     });
     const int row = int(pos - m_order.begin());
     beginInsertRows(QModelIndex(), row, row);
@@ -107,18 +165,33 @@ ASF_Packet *PacketLogModel::packetAt(int row) const
 {
     if (row < 0 || row >= size())
         return nullptr;
-    return entryAt(row).packet.get();
+    const Entry &e = entryAt(row);
+    if (!e.packet) {
+        e.packet = build(e);
+        if (e.row.infoDerived) {
+            e.row.info = e.packet->info();
+            e.row.infoDerived = false;
+        }
+    }
+    e.kept = true;
+    return e.packet.get();
 }
 
 LogRowTexts PacketLogModel::rowTexts(int row) const
 {
     const Entry &e = entryAt(row);
-    return logRowTexts(e.number, e.protocol, e.timestamp, e.direction, e.info);
+    return logRowTexts(e.number, protocolText(e), e.row.timestamp, e.row.direction, infoText(e));
+}
+
+QString PacketLogModel::textForm(int row) const
+{
+    const Entry &e = entryAt(row);
+    return e.packet ? e.packet->textForm() : build(e)->textForm();
 }
 
 int PacketLogModel::rowStatus(int row) const
 {
-    return entryAt(row).status;
+    return entryAt(row).row.status;
 }
 
 int PacketLogModel::displayRow(int arrivalIndex) const
@@ -151,19 +224,19 @@ QVariant PacketLogModel::data(const QModelIndex &index, int role) const
         case NumberColumn:
             return QString::asprintf("%5u", e.number);
         case ProtocolColumn:
-            return e.protocol;
+            return protocolText(e);
         case TimeColumn:
-            return timestampText(e.timestamp);
+            return timestampText(e.row.timestamp);
         case DirectionColumn:
-            return directionText(e.direction);
+            return directionText(e.row.direction);
         case InfoColumn:
-            return e.info;
+            return infoText(e);
         default:
             return {};
         }
     }
     if (role == StatusRole && index.column() == InfoColumn)
-        return int(e.status);
+        return int(e.row.status);
     return {};
 }
 
@@ -197,8 +270,18 @@ void PacketLogModel::sort(int column, Qt::SortOrder order)
         m_order.resize(m_rows.size());
         for (size_t i = 0; i < m_order.size(); ++i)
             m_order[i] = int(i);
-        std::sort(m_order.begin(), m_order.end(), [this](int a, int b) {
-            return lessThan(m_rows[size_t(a)], a, m_rows[size_t(b)], b);
+        // Compact rows give their info by checking their bytes again: once
+        // each here, not at every comparison.
+        std::vector<QString> infos;
+        if (column == InfoColumn) {
+            infos.reserve(m_rows.size());
+            for (const Entry &e : m_rows)
+                infos.push_back(infoText(e));
+        }
+        static const QString none;
+        std::sort(m_order.begin(), m_order.end(), [&](int a, int b) {
+            return lessThan(m_rows[size_t(a)], infos.empty() ? none : infos[size_t(a)], a, m_rows[size_t(b)],
+                            infos.empty() ? none : infos[size_t(b)], b);
         });
     }
 

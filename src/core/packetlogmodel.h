@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/asfpacket.h"
 #include "core/logfileformat.h"
 
 #include <QAbstractTableModel>
@@ -8,13 +9,16 @@
 #include <memory>
 #include <vector>
 
-class ASF_Packet;
 class QTimer;
 
 // The rows of a packet log. A row's texts are fixed when it is appended;
 // later changes of the record do not change them. Rows keep their records
 // alive: the model owns them. Displayed order is arrival order unless the
 // user sorts by a column.
+// A row whose record can be built again from its bytes (a received trap) is
+// kept compact once a newer row arrives, unless its record was handed out:
+// a flood of datagrams then costs little more than its bytes. packetAt()
+// builds such a record again, and the row keeps it from then on.
 // The Status/Info column gives the row's status (StatusRole), which the view
 // shows as the error or warning image.
 //
@@ -45,10 +49,18 @@ public:
     static constexpr int AnnounceIntervalMs = 100;
 
     int size() const { return int(m_rows.size()); }
-    // Displayed row -> record / texts.
+    // Displayed row -> record / texts. The record stays where it is as long
+    // as its row.
     ASF_Packet *packetAt(int row) const;
     velquor::LogRowTexts rowTexts(int row) const;
+    // The record's text form, without keeping a record built for it.
+    QString textForm(int row) const;
+    // The newest row keeps its record (it was handed out).
+    void keepNewest();
+    // Rows kept compact, for the benchmarks and tests.
+    int compactRows() const;
     int rowStatus(int row) const;
+    const QString &rowProtocol(int row) const { return protocolText(entryAt(row)); }
     // Displayed row of the row appended as arrivalIndex (0 = first since clear), or -1.
     int displayRow(int arrivalIndex) const;
 
@@ -61,20 +73,28 @@ public:
 private:
     struct Entry
     {
-        std::unique_ptr<ASF_Packet> packet;
-        QString protocol;
-        QString info;
+        // Null while the row is compact; built again when asked for.
+        mutable std::unique_ptr<ASF_Packet> packet;
+        // The row's texts; with the bytes and builder once compact.
+        mutable CompactRecord row;
         quint32 number;
-        quint32 timestamp;
-        qint8 direction;
-        qint8 status;
+        quint16 protocol; // in m_protocols
+        mutable bool kept = false; // handed out: never made compact
     };
+    static constexpr size_t MaxProtocols = 0xffff;
+    quint16 protocolIndex(const QString &protocol);
+    const QString &protocolText(const Entry &e) const { return m_protocols[e.protocol]; }
 
     const Entry &entryAt(int row) const;
+    QString infoText(const Entry &e) const;
+    std::unique_ptr<ASF_Packet> build(const Entry &e) const;
+    void makeCompact(Entry &e);
+    int compare(const Entry &x, const QString &xInfo, const Entry &y, const QString &yInfo) const;
     // Order of two entries with their arrival indexes under the current sort.
-    bool lessThan(const Entry &x, int a, const Entry &y, int b) const;
+    bool lessThan(const Entry &x, const QString &xInfo, int a, const Entry &y, const QString &yInfo, int b) const;
     bool isArrivalOrder() const;
 
+    std::vector<QString> m_protocols; // the rows' protocol texts, each once
     std::deque<Entry> m_rows;    // arrival order; grows without moving the rows
     std::vector<int> m_order;    // displayed row -> arrival index; empty = arrival order
     int m_announced = 0;         // rows the views know of; the rest wait at the end

@@ -1,5 +1,7 @@
 #include "core/textformat.h"
 
+#include "core/trace.h"
+
 #include <charconv>
 #include <cstdio>
 #include <vector>
@@ -15,7 +17,7 @@ QString boundedVFormat(int limit, const char *format, va_list ap)
     va_end(copy);
     if (needed < 0)
         return QString();
-    if (needed >= limit) {
+    if (needed >= limit && !traceSilenced()) {
         std::fputs("error string too long\n", stdout);
         std::fflush(stdout);
     }

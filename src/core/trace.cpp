@@ -11,6 +11,17 @@ namespace velquor {
 
 namespace {
 std::atomic<bool> g_traceEnabled{true};
+thread_local int t_silenced = 0;
+}
+
+TraceSilence::TraceSilence()
+{
+    ++t_silenced;
+}
+
+TraceSilence::~TraceSilence()
+{
+    --t_silenced;
 }
 
 void setTraceEnabled(bool on)
@@ -18,9 +29,14 @@ void setTraceEnabled(bool on)
     g_traceEnabled.store(on, std::memory_order_relaxed);
 }
 
+bool traceSilenced()
+{
+    return t_silenced != 0;
+}
+
 bool traceEnabled()
 {
-    return g_traceEnabled.load(std::memory_order_relaxed);
+    return t_silenced == 0 && g_traceEnabled.load(std::memory_order_relaxed);
 }
 
 void trace(const QString &text)

@@ -23,4 +23,19 @@ void traceDeferred(qsizetype size, std::function<QString()> build);
 void setTraceEnabled(bool on);
 bool traceEnabled();
 
+// While one lives, this thread traces nothing: a record built again from
+// its bytes (a compact log row shown or saved) checks them again, and its
+// findings were traced when it arrived.
+class TraceSilence
+{
+public:
+    TraceSilence();
+    ~TraceSilence();
+    TraceSilence(const TraceSilence &) = delete;
+    TraceSilence &operator=(const TraceSilence &) = delete;
+};
+// Whether a TraceSilence lives on this thread; the note on a cut finding
+// text is left out then too.
+bool traceSilenced();
+
 } // namespace velquor

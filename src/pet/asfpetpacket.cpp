@@ -44,6 +44,25 @@ std::unique_ptr<ASF_Packet> ASF_PET_Packet::clone() const
     return copy;
 }
 
+CompactRecord::Build ASF_PET_Packet::compactBuild() const
+{
+    return [](const CompactRecord &row) -> std::unique_ptr<ASF_Packet> {
+        auto trap = std::make_unique<ASF_PET_Packet>(row.timestamp);
+        trap->restoreFrom(row);
+        trap->m_retransmissionCount = row.extra;
+        return trap;
+    };
+}
+
+bool ASF_PET_Packet::sameState(const ASF_Packet &other) const
+{
+    if (!ASF_Packet::sameState(other))
+        return false;
+    const auto &trap = static_cast<const ASF_PET_Packet &>(other); // same type: checked above
+    return m_retransmissionCount == trap.m_retransmissionCount && m_isHeartbeat == trap.m_isHeartbeat
+           && m_sequenceNumber == trap.m_sequenceNumber;
+}
+
 const Row *ASF_PET_Packet::lookupRow(const QString &name, RowTree &tree) const
 {
     tree = rowTree();

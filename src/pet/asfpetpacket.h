@@ -39,6 +39,11 @@ public slots:
     QString getData(const QString &name);
     QString getInfo(const QString &name);
 
+protected:
+    CompactRecord::Build compactBuild() const override;
+    qint32 compactExtra() const override { return m_retransmissionCount; }
+    bool sameState(const ASF_Packet &other) const override;
+
 private:
     const velquor::Row *lookupRow(const QString &name, velquor::RowTree &tree) const;
 

@@ -8,6 +8,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 #include <unordered_map>
 
 namespace velquor::pet {
@@ -33,16 +34,21 @@ float finiteOrZero(float v)
 // range of slots in O(log n), and carries retransmission counts that can be
 // raised for every record at or after a time in one step. Removed slots stay
 // empty until the slots run out; then the live ones move together and each
-// record learns its new slot (through Item::*slotOf).
-template<typename Item>
+// record learns its new slot (through Item::*SlotOf). Most trees hold a
+// single record, and the analysis keeps two minutes of them: a tree of one
+// slot keeps it in place, larger ones in a block of nodes and one of items.
+template<typename Item, int Item::*SlotOf, bool Counts = false>
 class SlotTree
 {
 public:
-    explicit SlotTree(int Item::*slotOf) : m_slotOf(slotOf) { reset(1); }
+    SlotTree() { reset(1); }
+    ~SlotTree() { release(); }
+    SlotTree(const SlotTree &) = delete;
+    SlotTree &operator=(const SlotTree &) = delete;
 
     int alive() const { return m_alive; }
     int end() const { return m_used; } // one past the last slot handed out
-    Item *at(int slot) const { return m_items[size_t(slot)]; }
+    Item *at(int slot) const { return m_capacity == 1 ? m_one.item : m_block.items[size_t(slot)]; }
 
     // A new last slot with count 0.
     void append(Item *item, qint64 time)
@@ -51,33 +57,34 @@ public:
             rebuild();
         const int slot = m_used++;
         const size_t leaf = size_t(m_capacity + slot);
-        m_nodes[leaf].max = m_nodes[leaf].min = time;
-        m_nodes[leaf].add = -sumAbove(leaf); // earlier raises may have covered the empty slot
+        nodeAt(leaf).max = nodeAt(leaf).min = time;
+        if constexpr (Counts)
+            nodeAt(leaf).add = -sumAbove(leaf); // earlier raises may have covered the empty slot
         pullUp(leaf);
-        m_items[size_t(slot)] = item;
-        item->*m_slotOf = slot;
+        slotItem(size_t(slot)) = item;
+        item->*SlotOf = slot;
         ++m_alive;
     }
 
     void remove(int slot)
     {
         const size_t leaf = size_t(m_capacity + slot);
-        m_nodes[leaf].max = NoTime;
-        m_nodes[leaf].min = NoEarliest;
+        nodeAt(leaf).max = NoTime;
+        nodeAt(leaf).min = NoEarliest;
         pullUp(leaf);
-        m_items[size_t(slot)] = nullptr;
+        slotItem(size_t(slot)) = nullptr;
         --m_alive;
     }
 
     // The first slot whose time is at or after time, or -1.
     int firstAtOrAfter(qint64 time) const
     {
-        if (m_nodes[1].max < time)
+        if (nodeAt(1).max < time)
             return -1;
         size_t node = 1;
         while (node < size_t(m_capacity)) {
             node *= 2;
-            if (m_nodes[node].max < time)
+            if (nodeAt(node).max < time)
                 ++node;
         }
         return int(node) - m_capacity;
@@ -85,19 +92,19 @@ public:
     // The last slot before bound whose time is at or after time, or -1.
     int lastAtOrAfter(qint64 time, int bound) const
     {
-        return lastWhere(1, 0, m_capacity, bound, [&](size_t node) { return m_nodes[node].max >= time; });
+        return lastWhere(1, 0, m_capacity, bound, [&](size_t node) { return nodeAt(node).max >= time; });
     }
     // The last slot before bound whose time is before time, or -1.
     int lastBefore(qint64 time, int bound) const
     {
-        return lastWhere(1, 0, m_capacity, bound, [&](size_t node) { return m_nodes[node].min < time; });
+        return lastWhere(1, 0, m_capacity, bound, [&](size_t node) { return nodeAt(node).min < time; });
     }
 
     int count(int slot) const
     {
-        return int(m_nodes[size_t(m_capacity + slot)].add + sumAbove(size_t(m_capacity + slot)));
+        return int(nodeAt(size_t(m_capacity + slot)).add + sumAbove(size_t(m_capacity + slot)));
     }
-    void raise(int slot) { ++m_nodes[size_t(m_capacity + slot)].add; }
+    void raise(int slot) { ++nodeAt(size_t(m_capacity + slot)).add; }
     // Raises the count of every record whose time is at or after time.
     void raiseAtOrAfter(qint64 time) { raiseFrom(1, time); }
 
@@ -107,9 +114,15 @@ private:
 
     void reset(int capacity)
     {
+        release();
         m_capacity = capacity;
-        m_nodes.assign(size_t(2 * capacity), Node{NoTime, NoEarliest, 0});
-        m_items.assign(size_t(capacity), nullptr);
+        if (capacity == 1) { // only node 1, the root and leaf, is used
+            m_one = One{emptyNode(), nullptr};
+        } else {
+            m_block.nodes = new Node[size_t(2 * capacity)];
+            std::fill_n(m_block.nodes, 2 * capacity, emptyNode());
+            m_block.items = new Item *[size_t(capacity)]();
+        }
         m_used = 0;
         m_alive = 0;
     }
@@ -127,16 +140,17 @@ private:
         live.reserve(size_t(m_alive));
         for (int slot = 0; slot < m_used; ++slot) {
             if (Item *item = at(slot))
-                live.push_back({item, m_nodes[size_t(m_capacity + slot)].max, count(slot)});
+                live.push_back({item, nodeAt(size_t(m_capacity + slot)).max, count(slot)});
         }
         reset(int(std::bit_ceil(std::max<size_t>(1, 2 * live.size()))));
         for (const Live &l : live) {
             const int slot = m_used++;
             const size_t leaf = size_t(m_capacity + slot);
-            m_nodes[leaf].max = m_nodes[leaf].min = l.time;
-            m_nodes[leaf].add = l.count;
-            m_items[size_t(slot)] = l.item;
-            l.item->*m_slotOf = slot;
+            nodeAt(leaf).max = nodeAt(leaf).min = l.time;
+            if constexpr (Counts)
+                nodeAt(leaf).add = l.count;
+            slotItem(size_t(slot)) = l.item;
+            l.item->*SlotOf = slot;
         }
         m_alive = m_used;
         for (size_t node = size_t(m_capacity) - 1; node >= 1; --node)
@@ -151,15 +165,15 @@ private:
 
     void combine(size_t node)
     {
-        m_nodes[node].max = std::max(m_nodes[2 * node].max, m_nodes[2 * node + 1].max);
-        m_nodes[node].min = std::min(m_nodes[2 * node].min, m_nodes[2 * node + 1].min);
+        nodeAt(node).max = std::max(nodeAt(2 * node).max, nodeAt(2 * node + 1).max);
+        nodeAt(node).min = std::min(nodeAt(2 * node).min, nodeAt(2 * node + 1).min);
     }
 
     qint64 sumAbove(size_t leaf) const
     {
         qint64 sum = 0;
         for (size_t node = leaf / 2; node >= 1; node /= 2)
-            sum += m_nodes[node].add;
+            sum += nodeAt(node).add;
         return sum;
     }
 
@@ -178,34 +192,80 @@ private:
 
     void raiseFrom(size_t node, qint64 time)
     {
-        if (m_nodes[node].max < time)
+        if (nodeAt(node).max < time)
             return;
-        if (m_nodes[node].min >= time) { // every live slot below qualifies
-            ++m_nodes[node].add;
+        if (nodeAt(node).min >= time) { // every live slot below qualifies
+            ++nodeAt(node).add;
             return;
         }
         raiseFrom(2 * node, time);
         raiseFrom(2 * node + 1, time);
     }
 
-    int Item::*m_slotOf;
-    int m_capacity = 0;
-    int m_used = 0;
-    int m_alive = 0;
     // Per node, leaves from m_capacity on: the latest and earliest time
-    // below it and the raise it carries. One block per tree: most trees
-    // hold a single record, and the analysis keeps two minutes of them.
-    struct Node
+    // below it and, in a tree that counts, the raise it carries.
+    struct Plain
+    {
+        qint64 max, min;
+        static constexpr qint64 add = 0;
+    };
+    struct Counted
     {
         qint64 max, min, add;
     };
-    std::vector<Node> m_nodes;
-    std::vector<Item *> m_items;
+    using Node = std::conditional_t<Counts, Counted, Plain>;
+    static Node emptyNode()
+    {
+        Node node{};
+        node.max = NoTime;
+        node.min = NoEarliest;
+        return node;
+    }
+    Node &nodeAt(size_t i) { return m_capacity == 1 ? m_one.node : m_block.nodes[i]; }
+    const Node &nodeAt(size_t i) const { return m_capacity == 1 ? m_one.node : m_block.nodes[i]; }
+    Item *&slotItem(size_t slot) { return m_capacity == 1 ? m_one.item : m_block.items[slot]; }
+
+    void release()
+    {
+        if (m_capacity > 1) {
+            delete[] m_block.nodes;
+            delete[] m_block.items;
+        }
+    }
+
+    // A tree of one slot keeps its node and item in place of the blocks.
+    struct Block
+    {
+        Node *nodes;
+        Item **items;
+    };
+    struct One
+    {
+        Node node;
+        Item *item;
+    };
+    union {
+        Block m_block;
+        One m_one;
+    };
+    int m_capacity = 0;
+    int m_used = 0;
+    int m_alive = 0;
 };
 
-struct BytesHash
+struct ContentsKey
 {
-    size_t operator()(const QByteArray &bytes) const noexcept { return qHash(bytes, QHashSeed::globalSeed()); }
+    quint32 number;
+    QByteArray bytes;
+    bool operator==(const ContentsKey &other) const { return number == other.number && bytes == other.bytes; }
+};
+
+struct ContentsHash
+{
+    size_t operator()(const ContentsKey &key) const noexcept
+    {
+        return qHash(key.bytes, QHashSeed::globalSeed()) ^ (size_t(key.number) * 0x9E3779B97F4A7C15ull);
+    }
 };
 
 } // namespace
@@ -214,13 +274,16 @@ struct PetAnalysis::Index
 {
     struct Contents;
     struct Number;
+    using ContentsEntry = std::pair<const ContentsKey, Contents>;
 
     // A remembered trap and its places in the trees. Its count lives in the
-    // tree of its contents, where a retransmission raises several at once.
+    // tree of its contents, where a retransmission raises several at once;
+    // its bytes are the key of its contents.
     struct Stored
     {
-        RetransmissionRecord record;
-        Contents *contents = nullptr;
+        quint32 sequenceNumber = 0;
+        quint32 time = 0; // arrival of the first occurrence
+        ContentsEntry *contents = nullptr;
         Number *number = nullptr;
         int allSlot = -1, numberSlot = -1, contentsSlot = -1;
     };
@@ -228,19 +291,19 @@ struct PetAnalysis::Index
     // The records of one sequence number with the same bytes.
     struct Contents
     {
-        SlotTree<Stored> tree{&Stored::contentsSlot};
+        SlotTree<Stored, &Stored::contentsSlot, true> tree;
     };
 
     // The records of one sequence number.
     struct Number
     {
-        SlotTree<Stored> tree{&Stored::numberSlot};
-        // In place: a map's elements stay where they are while it grows.
-        std::unordered_map<QByteArray, Contents, BytesHash> byContents;
+        SlotTree<Stored, &Stored::numberSlot> tree;
     };
 
-    SlotTree<Stored> all{&Stored::allSlot};
+    SlotTree<Stored, &Stored::allSlot> all;
+    // In place: a map's elements stay where they are while it grows.
     std::unordered_map<quint32, Number> byNumber;
+    std::unordered_map<ContentsKey, Contents, ContentsHash> byContents;
 
     ~Index()
     {
@@ -248,17 +311,23 @@ struct PetAnalysis::Index
             delete all.at(slot);
     }
 
+    ContentsEntry *findContents(quint32 number, const QByteArray &bytes)
+    {
+        const auto c = byContents.find(ContentsKey{number, bytes});
+        return c == byContents.end() ? nullptr : &*c;
+    }
+
     void add(const TrapFacts &trap)
     {
-        auto *stored = new Stored{{trap.sequenceNumber, trap.timestamp, trap.bytes, 0}};
+        auto *stored = new Stored{trap.sequenceNumber, trap.timestamp};
         Number &number = byNumber[trap.sequenceNumber];
-        Contents &contents = number.byContents[trap.bytes];
+        ContentsEntry &contents = *byContents.try_emplace(ContentsKey{trap.sequenceNumber, trap.bytes}).first;
         stored->number = &number;
         stored->contents = &contents;
         const qint64 time = trap.timestamp;
         all.append(stored, time);
         number.tree.append(stored, time);
-        contents.tree.append(stored, time);
+        contents.second.tree.append(stored, time);
     }
 
     // Slots stay where they are until the next record is added.
@@ -267,15 +336,16 @@ struct PetAnalysis::Index
         all.remove(record->allSlot);
         Number *number = record->number;
         number->tree.remove(record->numberSlot);
-        record->contents->tree.remove(record->contentsSlot);
-        if (record->contents->tree.alive() == 0)
-            number->byContents.erase(record->record.bytes);
+        Contents &contents = record->contents->second;
+        contents.tree.remove(record->contentsSlot);
+        if (contents.tree.alive() == 0)
+            byContents.erase(byContents.find(record->contents->first));
         if (number->tree.alive() == 0)
-            byNumber.erase(record->record.sequenceNumber);
+            byNumber.erase(record->sequenceNumber);
         delete record;
     }
 
-    int count(const Stored *record) const { return record->contents->tree.count(record->contentsSlot); }
+    int count(const Stored *record) const { return record->contents->second.tree.count(record->contentsSlot); }
 };
 
 PetAnalysis::PetAnalysis(LogClock *clock, LogSink *sink)
@@ -374,22 +444,21 @@ void PetAnalysis::analyseSequence(PacketFindings &p, const TrapFacts &trap, int 
 
     using Stored = Index::Stored;
     Index::Number *number = nullptr;
-    Index::Contents *same = nullptr;
+    Index::ContentsEntry *same = nullptr;
     if (const auto n = m_index->byNumber.find(trap.sequenceNumber); n != m_index->byNumber.end()) {
         number = &n->second;
-        if (const auto c = number->byContents.find(trap.bytes); c != number->byContents.end())
-            same = &c->second;
+        same = m_index->findContents(trap.sequenceNumber, trap.bytes);
     }
     if (number) {
-        SlotTree<Stored> &byNumber = number->tree;
+        auto &byNumber = number->tree;
         const int oldestNear = byNumber.firstAtOrAfter(near);
-        const int oldestNearSame = same ? same->tree.firstAtOrAfter(near) : -1;
+        const int oldestNearSame = same ? same->second.tree.firstAtOrAfter(near) : -1;
         if (oldestNearSame >= 0) {
             // A retransmission: no record is added and no reuse warning
             // stays. Same-contents records over a minute old that arrived
             // after the newest one within the minute are met first, while
             // the trap still counts as new, and move on if they had two.
-            SlotTree<Stored> &byContents = same->tree;
+            auto &byContents = same->second.tree;
             const int newestNearSame = byContents.lastAtOrAfter(near, byContents.end());
             for (int s = byContents.lastAtOrAfter(kept, byContents.end()); s > newestNearSame;
                  s = byContents.lastAtOrAfter(kept, s)) {
@@ -402,22 +471,22 @@ void PetAnalysis::analyseSequence(PacketFindings &p, const TrapFacts &trap, int 
             const Stored *oldest = byNumber.at(oldestNear);
             if (oldest->contents != same) {
                 p.setInfo("error: same sequence nr. but different contents within 1 min.\nfirst occurrence at %d",
-                          int(oldest->record.time));
+                          int(oldest->time));
                 p.setError();
             } else if (count > 2) {
                 p.setInfo("error: nr. of retransmissions %d larger than 2\nfirst occurrence at %d", count,
-                          int(oldest->record.time));
+                          int(oldest->time));
                 p.setError();
             } else {
                 p.setOk();
-                p.setInfo("retransmission (%d) for packet received at %d", count, int(oldest->record.time));
+                p.setInfo("retransmission (%d) for packet received at %d", count, int(oldest->time));
             }
             return;
         }
         // No retransmission: every kept record with the trap's contents is
         // over a minute old and moves on if it had two.
         if (same) {
-            SlotTree<Stored> &byContents = same->tree;
+            auto &byContents = same->second.tree;
             for (int s = byContents.lastAtOrAfter(kept, byContents.end()); s >= 0;
                  s = byContents.lastAtOrAfter(kept, s)) {
                 if (byContents.count(s) >= 2) {
@@ -431,7 +500,7 @@ void PetAnalysis::analyseSequence(PacketFindings &p, const TrapFacts &trap, int 
         int bound = byNumber.end();
         if (oldestNear >= 0) {
             p.setInfo("error: same sequence nr. but different contents within 1 min.\nfirst occurrence at %d",
-                      int(byNumber.at(oldestNear)->record.time));
+                      int(byNumber.at(oldestNear)->time));
             p.setError();
             bound = oldestNear;
         }
@@ -445,17 +514,17 @@ void PetAnalysis::analyseSequence(PacketFindings &p, const TrapFacts &trap, int 
             if (r->contents != same) {
                 p.appendInfo("\nwarning: reuse of sequence nr. within 2 min. after\nfirst occurrence at %d "
                              "(different contents)",
-                             int(r->record.time));
-            } else if (const int count = same->tree.count(r->contentsSlot); count < 2) {
+                             int(r->time));
+            } else if (const int count = same->second.tree.count(r->contentsSlot); count < 2) {
                 // (Counts of two and more were raised above, so this is the
                 // count the walk would have seen.)
                 p.appendInfo("\nwarning: reuse of sequence nr. within 2 min. after\nfirst occurrence at %d "
                              "missing with %d retransmission (same contents)\n",
-                             int(r->record.time), 2 - count);
+                             int(r->time), 2 - count);
             } else {
                 p.appendInfo("\nwarning: reuse of sequence nr. within 2 min. after\nfirst occurrence at %d with "
                              "%d retransmissions",
-                             int(r->record.time), count);
+                             int(r->time), count);
             }
             p.setWarning();
         }
@@ -516,7 +585,7 @@ bool PetAnalysis::checkHeartbeatDue()
 void PetAnalysis::expireRetransmissionRecords()
 {
     const qint64 kept = qint64(raised(now())) - TwoMinutes;
-    SlotTree<Index::Stored> &all = m_index->all;
+    auto &all = m_index->all;
     for (int slot = all.lastBefore(kept, all.end()); slot >= 0; slot = all.lastBefore(kept, slot)) {
         Index::Stored *r = all.at(slot);
         const int count = m_index->count(r);
@@ -525,14 +594,14 @@ void PetAnalysis::expireRetransmissionRecords()
                                  "warning: insufficient nr. of retransmissions (%d)\nfor packet received at %d-The "
                                  "Alert Standard Format Specification describes in\nchapter 5.1.5.2 messages "
                                  "without retransmission. These\ncan not be identified here.",
-                                 count, int(r->record.time)));
+                                 count, int(r->time)));
         } else if (count == 1) {
             log(-1, boundedFormat(LogLineLimit,
                                   "warning: insufficient nr. of retransmissions (%d)\nfor packet received at %d-The "
                                   "Alert Standard Format Specification describes in\nchapter 5.1.5.2 messages "
                                   "without retransmission.\nSince %d retransmissions were received, this does not\n"
                                   "apply here",
-                                  count, int(r->record.time), count));
+                                  count, int(r->time), count));
         }
         m_index->remove(r);
     }
@@ -542,11 +611,10 @@ std::vector<RetransmissionRecord> PetAnalysis::records() const
 {
     std::vector<RetransmissionRecord> out;
     out.reserve(recordCount());
-    const SlotTree<Index::Stored> &all = m_index->all;
+    const auto &all = m_index->all;
     for (int slot = all.end() - 1; slot >= 0; --slot) {
         if (const Index::Stored *r = all.at(slot)) {
-            out.push_back(r->record);
-            out.back().count = m_index->count(r);
+            out.push_back({r->sequenceNumber, r->time, r->contents->first.bytes, m_index->count(r)});
         }
     }
     return out;

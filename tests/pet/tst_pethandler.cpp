@@ -201,6 +201,63 @@ private slots:
                  qPrintable(info));
     }
 
+    // Older rows are kept compact and read as they were logged: texts, text
+    // forms, sorting, and records built again on request (without tracing
+    // again), which their rows then keep. A handed-out last record is never
+    // made compact under its taker.
+    void compactRowsReadAsLogged()
+    {
+        listenInMemory();
+        const QByteArray trap = trapWithSequence(9, 1);
+        const QList<QByteArray> traffic{hex("000102030405"), trap, trapWithSequence(9, 2), trap, trap.left(40),
+                                        trapWithSequence(9, 3), hex("30")};
+        QList<QStringList> texts;
+        QStringList forms;
+        for (int i = 0; i < traffic.size(); ++i) {
+            if (i == 5)
+                clock.advance(70000); // a reuse warning after the check's own findings
+            send({traffic[i]});
+            const int newest = log()->size() - 1;
+            const LogRowTexts t = log()->rowTexts(newest);
+            texts << QStringList{t.number, t.protocol, t.time, t.direction, t.info};
+            forms << log()->textForm(newest);
+        }
+        QVERIFY2(texts[2][4].startsWith(QStringLiteral("error: same sequence nr.")), qPrintable(texts[2][4]));
+        QVERIFY2(texts[3][4].startsWith(QStringLiteral("retransmission (1)")), qPrintable(texts[3][4]));
+        QVERIFY2(texts[5][4].contains(QStringLiteral("\nwarning: reuse of sequence nr.")), qPrintable(texts[5][4]));
+        QCOMPARE(log()->compactRows(), int(traffic.size()) - 1);
+
+        velquor::test::TraceCapture trace;
+        const auto textsAt = [&](int row) {
+            const LogRowTexts t = log()->rowTexts(row);
+            return QStringList{t.number, t.protocol, t.time, t.direction, t.info};
+        };
+        for (int row = 0; row < traffic.size(); ++row) {
+            QCOMPARE(textsAt(row), texts[row]);
+            QCOMPARE(log()->textForm(row), forms[row]);
+        }
+        log()->sort(PacketLogModel::InfoColumn, Qt::DescendingOrder);
+        for (int row = 1; row < traffic.size(); ++row)
+            QVERIFY(textsAt(row - 1)[4] >= textsAt(row)[4]);
+        log()->sort(PacketLogModel::NumberColumn, Qt::AscendingOrder);
+
+        auto *again = qobject_cast<ASF_PET_Packet *>(log()->packetAt(3));
+        QVERIFY(again);
+        QCOMPARE(again->data(), trap);
+        QCOMPARE(again->info(), texts[3][4]);
+        QCOMPARE(again->retransmissionCount(), 1);
+        QCOMPARE(again->sequenceNumber(), 9u);
+        QCOMPARE(log()->packetAt(5)->info(), texts[5][4]);
+        QCOMPARE(log()->packetAt(3), again);
+        QCOMPARE(log()->compactRows(), int(traffic.size()) - 3);
+        QCOMPARE(trace.text(), QString());
+
+        ASF_Packet *last = handler->logger()->getLastAsfPacket();
+        send({trap.left(50)});
+        QCOMPARE(log()->compactRows(), int(traffic.size()) - 3);
+        QCOMPARE(last->data(), traffic.last());
+    }
+
     // The trace of a datagram is sized before it is built; the size must be
     // the built text's, whatever the length and the time.
     void incomingTraceSizeIsExact()
