@@ -5,6 +5,7 @@
 #include "core/trace.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <QTextStream>
 
 using namespace velquor;
@@ -88,6 +89,35 @@ std::unique_ptr<ASF_Packet> ASF_Packet::clone() const
     return copy;
 }
 
+void CompactRecord::setStoredInfo(const QString &text, bool pack)
+{
+    m_deflated = false;
+    const bool latin1 = pack && !text.isEmpty()
+                        && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xff; });
+    if (!latin1) {
+        m_info = text;
+        return;
+    }
+    QByteArray bytes = text.toLatin1();
+    if (bytes.size() >= DeflateFrom) {
+        QByteArray deflated = qCompress(bytes, 1);
+        if (deflated.size() < bytes.size()) {
+            deflated.squeeze(); // qCompress leaves the room of the worst case
+            bytes = std::move(deflated);
+            m_deflated = true;
+        }
+    }
+    m_info = std::move(bytes);
+}
+
+QString CompactRecord::storedInfo() const
+{
+    if (const auto *text = std::get_if<QString>(&m_info))
+        return *text;
+    const QByteArray &bytes = std::get<QByteArray>(m_info);
+    return QString::fromLatin1(m_deflated ? qUncompress(bytes) : bytes);
+}
+
 bool ASF_Packet::toCompact(CompactRecord &out) const
 {
     const CompactRecord::Build build = compactBuild();
@@ -107,7 +137,7 @@ bool ASF_Packet::toCompact(CompactRecord &out) const
         // Findings added after the check (the sequence analysis') are kept
         // as they stand; a replaced info is kept whole.
         row.infoDerived = info().startsWith(checked);
-        row.info = row.infoDerived ? info().mid(checked.size()) : info();
+        row.setStoredInfo(row.infoDerived ? info().mid(checked.size()) : info(), true);
         again->restoreInfo(row);
     }
     if (!sameState(*again))
@@ -130,10 +160,11 @@ void ASF_Packet::restoreFrom(const CompactRecord &row)
 void ASF_Packet::restoreInfo(const CompactRecord &row)
 {
     // On a record just checked: its info is what the check gave.
+    const QString stored = row.storedInfo();
     if (!row.infoDerived)
-        setInfo(row.info);
-    else if (!row.info.isEmpty())
-        setInfo(info() + row.info);
+        setInfo(stored);
+    else if (!stored.isEmpty())
+        setInfo(info() + stored);
     setStatus(row.status);
     squeezeInfo();
 }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdio>
 #include <memory>
+#include <variant>
 
 class QTextStream;
 class ASF_Packet;
@@ -21,14 +22,24 @@ struct CompactRecord
     using Build = std::unique_ptr<ASF_Packet> (*)(const CompactRecord &);
     Build build = nullptr;
     QByteArray data;
-    // The info; while infoDerived only what follows the info that checking
-    // the bytes gives again (mostly nothing).
-    QString info;
     quint32 timestamp = 0;
     qint32 extra = 0; // the record type's own state
     qint8 direction = 0;
     qint8 status = 0;
+    // The stored info is only what follows the info that checking the bytes
+    // gives again (mostly nothing).
     bool infoDerived = false;
+
+    QString storedInfo() const;
+    // As it stands (a row's text while its record is kept), or packed: a
+    // text of Latin-1 characters (findings are) in half the room, a long
+    // one deflated, as the analysis's lists of warnings repeat their lines.
+    void setStoredInfo(const QString &text, bool pack);
+    static constexpr qsizetype DeflateFrom = 128; // shorter texts gain little
+
+private:
+    std::variant<QString, QByteArray> m_info; // the text, or its Latin-1 bytes
+    bool m_deflated = false;
 };
 
 // One logged datagram or text line. Scripts read it through its slots; the

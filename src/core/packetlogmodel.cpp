@@ -40,7 +40,7 @@ quint16 PacketLogModel::protocolIndex(const QString &protocol)
 
 QString PacketLogModel::infoText(const Entry &e) const
 {
-    return e.row.infoDerived ? build(e)->info() : e.row.info;
+    return e.row.infoDerived ? build(e)->info() : e.row.storedInfo();
 }
 
 std::unique_ptr<ASF_Packet> PacketLogModel::build(const Entry &e) const
@@ -79,7 +79,7 @@ void PacketLogModel::makeCompact(Entry &e)
     if (!record || e.kept)
         return;
     // Only while the record still shows the row's texts: they stay fixed.
-    if (record->info() != e.row.info || record->status() != e.row.status || record->protocol() != protocolText(e))
+    if (record->info() != e.row.storedInfo() || record->status() != e.row.status || record->protocol() != protocolText(e))
         return;
     CompactRecord compact;
     if (!record->toCompact(compact) || compact.timestamp != e.row.timestamp || compact.direction != e.row.direction)
@@ -103,7 +103,7 @@ ASF_Packet *PacketLogModel::append(std::unique_ptr<ASF_Packet> packet, quint32 n
 {
     ASF_Packet *record = packet.get();
     Entry entry{std::move(packet), {}, number, protocolIndex(record->protocol())};
-    entry.row.info = record->info();
+    entry.row.setStoredInfo(record->info(), false);
     entry.row.timestamp = record->timestamp();
     entry.row.direction = qint8(record->direction());
     entry.row.status = qint8(record->status());
@@ -168,10 +168,8 @@ ASF_Packet *PacketLogModel::packetAt(int row) const
     const Entry &e = entryAt(row);
     if (!e.packet) {
         e.packet = build(e);
-        if (e.row.infoDerived) {
-            e.row.info = e.packet->info();
-            e.row.infoDerived = false;
-        }
+        e.row.setStoredInfo(e.packet->info(), false); // the row's text: just built from it
+        e.row.infoDerived = false;
     }
     e.kept = true;
     return e.packet.get();

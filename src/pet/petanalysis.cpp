@@ -127,7 +127,8 @@ private:
         m_alive = 0;
     }
 
-    // Moves the live slots together, with room for as many again.
+    // Moves the live slots together, with room for at least a quarter more
+    // (a rebuild costs the capacity, so its cost per record stays bounded).
     void rebuild()
     {
         struct Live
@@ -142,7 +143,7 @@ private:
             if (Item *item = at(slot))
                 live.push_back({item, nodeAt(size_t(m_capacity + slot)).max, count(slot)});
         }
-        reset(int(std::bit_ceil(std::max<size_t>(1, 2 * live.size()))));
+        reset(int(std::bit_ceil(live.size() + live.size() / 4 + 1)));
         for (const Live &l : live) {
             const int slot = m_used++;
             const size_t leaf = size_t(m_capacity + slot);
@@ -284,7 +285,6 @@ struct PetAnalysis::Index
         quint32 sequenceNumber = 0;
         quint32 time = 0; // arrival of the first occurrence
         ContentsEntry *contents = nullptr;
-        Number *number = nullptr;
         int allSlot = -1, numberSlot = -1, contentsSlot = -1;
     };
 
@@ -322,7 +322,6 @@ struct PetAnalysis::Index
         auto *stored = new Stored{trap.sequenceNumber, trap.timestamp};
         Number &number = byNumber[trap.sequenceNumber];
         ContentsEntry &contents = *byContents.try_emplace(ContentsKey{trap.sequenceNumber, trap.bytes}).first;
-        stored->number = &number;
         stored->contents = &contents;
         const qint64 time = trap.timestamp;
         all.append(stored, time);
@@ -334,14 +333,14 @@ struct PetAnalysis::Index
     void remove(Stored *record)
     {
         all.remove(record->allSlot);
-        Number *number = record->number;
-        number->tree.remove(record->numberSlot);
+        const auto number = byNumber.find(record->sequenceNumber);
+        number->second.tree.remove(record->numberSlot);
         Contents &contents = record->contents->second;
         contents.tree.remove(record->contentsSlot);
         if (contents.tree.alive() == 0)
             byContents.erase(byContents.find(record->contents->first));
-        if (number->tree.alive() == 0)
-            byNumber.erase(record->sequenceNumber);
+        if (number->second.tree.alive() == 0)
+            byNumber.erase(number);
         delete record;
     }
 

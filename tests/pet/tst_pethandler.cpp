@@ -225,6 +225,7 @@ private slots:
         QVERIFY2(texts[2][4].startsWith(QStringLiteral("error: same sequence nr.")), qPrintable(texts[2][4]));
         QVERIFY2(texts[3][4].startsWith(QStringLiteral("retransmission (1)")), qPrintable(texts[3][4]));
         QVERIFY2(texts[5][4].contains(QStringLiteral("\nwarning: reuse of sequence nr.")), qPrintable(texts[5][4]));
+        QVERIFY(texts[5][4].size() > CompactRecord::DeflateFrom); // kept deflated
         QCOMPARE(log()->compactRows(), int(traffic.size()) - 1);
 
         velquor::test::TraceCapture trace;
