@@ -38,8 +38,8 @@ struct CompactRecord
     static constexpr qsizetype DeflateFrom = 128; // shorter texts gain little
 
 private:
+    bool m_deflated = false; // (beside the flags above: rows are many)
     std::variant<QString, QByteArray> m_info; // the text, or its Latin-1 bytes
-    bool m_deflated = false;
 };
 
 // One logged datagram or text line. Scripts read it through its slots; the
