@@ -62,9 +62,10 @@ std::optional<quint32> word(const QString &text)
 void SendRequest::sendWith(ASF_RMCP_Handler &handler) const
 {
     handler.sendPacketGeneric(version, reserved1, ownSeqNr, sequenceNr, messageClass, ianaEnterpriseNr, messageType,
-                              ownMsgTag, messageTag, reserved2, dataLength, data, rspSend, sendTail, ownSessionId,
-                              sessionId, ownRspSequenceNumber, rspSequenceNumber, ownPad, pad, ownPadLength, padLength,
-                              ownNextHeader, nextHeader, falseIntegrityData);
+                              ownMsgTag, messageTag, reserved2, dataLength, data, rspSend, rsp.sendTail,
+                              rsp.ownSessionID, rsp.sessionID, rsp.ownRspSequenceNumber, rsp.rspSequenceNumber,
+                              rsp.ownPad, rsp.pad, rsp.ownPadLength, rsp.padLength, rsp.ownNextHeader, rsp.nextHeader,
+                              rsp.falseIntegrityData);
 }
 
 SendFormResult translateSendForm(const SendFormTexts &t, bool handlerUsesRsp)
@@ -114,19 +115,19 @@ SendFormResult translateSendForm(const SendFormTexts &t, bool handlerUsesRsp)
         r.rspSend = ASF_RMCP_Handler::RSP_SESSION;
     } else if (t.genericRsp) {
         r.rspSend = ASF_RMCP_Handler::RSP_GENERIC;
-        if (!readWord(SendFormField::SessionId, t.sessionId, r.ownSessionId, r.sessionId)
-            || !readWord(SendFormField::RspSequenceNumber, t.rspSequenceNumber, r.ownRspSequenceNumber,
-                         r.rspSequenceNumber))
+        if (!readWord(SendFormField::SessionId, t.sessionId, r.rsp.ownSessionID, r.rsp.sessionID)
+            || !readWord(SendFormField::RspSequenceNumber, t.rspSequenceNumber, r.rsp.ownRspSequenceNumber,
+                         r.rsp.rspSequenceNumber))
             return result;
-        r.sendTail = t.trailer;
+        r.rsp.sendTail = t.trailer;
         if (t.trailer) {
-            r.ownPad = !onlyBlanks(t.pad);
-            if (r.ownPad)
-                r.pad = t.pad;
-            if (!readOptionalByte(SendFormField::PadLength, t.padLength, r.ownPadLength, r.padLength)
-                || !readOptionalByte(SendFormField::NextHeader, t.nextHeader, r.ownNextHeader, r.nextHeader))
+            r.rsp.ownPad = !onlyBlanks(t.pad);
+            if (r.rsp.ownPad)
+                r.rsp.pad = t.pad;
+            if (!readOptionalByte(SendFormField::PadLength, t.padLength, r.rsp.ownPadLength, r.rsp.padLength)
+                || !readOptionalByte(SendFormField::NextHeader, t.nextHeader, r.rsp.ownNextHeader, r.rsp.nextHeader))
                 return result;
-            r.falseIntegrityData = t.falseIntegrityData;
+            r.rsp.falseIntegrityData = t.falseIntegrityData;
         }
     } else {
         r.rspSend = ASF_RMCP_Handler::RSP_NONE;

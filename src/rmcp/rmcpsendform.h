@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rmcp/rsplink.h"
+
 #include <QString>
 #include <optional>
 #include <vector>
@@ -61,18 +63,7 @@ struct SendRequest
     quint8 messageTag = 0, reserved2 = 0, dataLength = 0;
     QString data;
     int rspSend = 0;
-    bool sendTail = false;
-    bool ownSessionId = false;
-    quint32 sessionId = 0;
-    bool ownRspSequenceNumber = false;
-    quint32 rspSequenceNumber = 0;
-    bool ownPad = false;
-    QString pad;
-    bool ownPadLength = false;
-    quint8 padLength = 0;
-    bool ownNextHeader = false;
-    quint8 nextHeader = 0;
-    bool falseIntegrityData = false;
+    RspOverrides rsp; // the RSP header and trailer boxes (generic RSP)
 
     void sendWith(ASF_RMCP_Handler &handler) const;
 };

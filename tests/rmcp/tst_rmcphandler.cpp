@@ -680,7 +680,7 @@ private slots:
             {"type 100", [](SendFormTexts &t) { t.messageType = "100"; }, int(SendFormField::MessageType), {}},
             {"RSP without session", [](SendFormTexts &t) { t.rsp = true; }, -1, [](const SendRequest &r) { return r.rspSend == 0; }},
             {"generic", [](SendFormTexts &t) { t.genericRsp = true; t.sessionId = "0000 0001"; t.rspSequenceNumber = " "; t.trailer = true; t.pad = "  "; t.nextHeader = "6"; },
-             -1, [](const SendRequest &r) { return r.rspSend == 2 && r.ownSessionId && r.sessionId == 1 && !r.ownRspSequenceNumber && r.sendTail && !r.ownPad && !r.ownPadLength && r.ownNextHeader && r.nextHeader == 6; }},
+             -1, [](const SendRequest &r) { return r.rspSend == 2 && r.rsp.ownSessionID && r.rsp.sessionID == 1 && !r.rsp.ownRspSequenceNumber && r.rsp.sendTail && !r.rsp.ownPad && !r.rsp.ownPadLength && r.rsp.ownNextHeader && r.rsp.nextHeader == 6; }},
             {"pad length x", [](SendFormTexts &t) { t.genericRsp = true; t.trailer = true; t.padLength = "x"; }, int(SendFormField::PadLength), {}},
         };
         for (const Case &c : cases) {
